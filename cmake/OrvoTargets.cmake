@@ -1,0 +1,65 @@
+# Helpers that give every target of the project the same compiler settings.
+
+function(orvo_target_settings target)
+  target_compile_features(${target} PUBLIC cxx_std_20)
+  target_compile_definitions(${target} PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                                               _WIN32_WINNT=0x0601 WINVER=0x0601)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wno-missing-field-initializers)
+endfunction()
+
+# One static library per src/ folder.
+function(orvo_add_library name)
+  add_library(${name} STATIC ${ARGN})
+  orvo_target_settings(${name})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+endfunction()
+
+function(orvo_link_static target)
+  target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++)
+endfunction()
+
+# A test executable for one src/ folder; its GoogleTest cases are discovered at test time,
+# when the Wine prefix exists. TZ_VARIANTS runs every case once per listed time zone.
+function(orvo_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;TZ_VARIANTS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  orvo_target_settings(${name})
+  orvo_link_static(${name})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} orvo_testsupport GTest::gtest)
+  add_dependencies(${name} orvo_fixtures)
+  if(NOT T_TZ_VARIANTS)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
+                         PROPERTIES TIMEOUT 300)
+  else()
+    foreach(tz IN LISTS T_TZ_VARIANTS)
+      gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                           WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
+                           TEST_SUFFIX " [TZ=${tz}]"
+                           PROPERTIES TIMEOUT 300 ENVIRONMENT "TZ=${tz}")
+    endforeach()
+  endif()
+endfunction()
+
+# A test-only binary from tests/fixtures/, written to <build>/fixtures.
+function(orvo_add_fixture name kind)
+  cmake_parse_arguments(F "" "OUTPUT_NAME" "SOURCES;LIBS" ${ARGN})
+  if(kind STREQUAL "DLL")
+    add_library(${name} SHARED ${F_SOURCES})
+    set_target_properties(${name} PROPERTIES PREFIX "")
+  else()
+    add_executable(${name} ${F_SOURCES})
+  endif()
+  orvo_target_settings(${name})
+  orvo_link_static(${name})
+  if(F_LIBS)
+    target_link_libraries(${name} PRIVATE ${F_LIBS})
+  endif()
+  set_target_properties(${name} PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fixtures
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fixtures)
+  if(F_OUTPUT_NAME)
+    set_target_properties(${name} PROPERTIES OUTPUT_NAME ${F_OUTPUT_NAME})
+  endif()
+  add_dependencies(orvo_fixtures ${name})
+endfunction()

@@ -1,0 +1,32 @@
+#pragma once
+// Paths, file dates, error texts and directories, in Windows form.
+
+#include <windows.h>
+
+#include <string>
+
+// Path part selector bits of ComposePath.
+enum PathPart : unsigned
+{
+    PathDrive = 1,
+    PathDirectory = 2,
+    PathName = 4,
+    PathExtension = 8,
+    PathFileName = PathName | PathExtension, // 12
+    PathFolder = PathDrive | PathDirectory,  // 3
+};
+
+void SplitPath(const std::wstring& path, std::wstring& drive, std::wstring& directory, std::wstring& name,
+               std::wstring& extension);
+std::wstring ComposePath(const std::wstring& path, unsigned parts);
+std::wstring JoinPath(const std::wstring& first, const std::wstring& second);
+void NormalisePath(std::wstring& path);
+
+bool FileDateText(const std::wstring& path, std::wstring& text);
+// The calendar text of a UTC file time, "%02d-%02d-%d %02d:%02d".
+std::wstring FileTimeText(const FILETIME& time);
+
+void SystemErrorText(unsigned long code, std::wstring& text);
+
+int CreateDir(const std::wstring& path);
+bool DeleteDirectoryTree(const std::wstring& dir);

@@ -1,0 +1,142 @@
+#include "TestSupport.h"
+
+#include "misc/MessageBox.h"
+#include "misc/Text.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace OrvoTest
+{
+
+std::wstring ExeDir()
+{
+    wchar_t buffer[MAX_PATH * 4] = {};
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(std::size(buffer)));
+    std::wstring path(buffer, n);
+    return path.substr(0, path.rfind(L'\\') + 1);
+}
+
+std::wstring FixturePath(const std::wstring& name)
+{
+    return ExeDir() + L"..\\fixtures\\" + name;
+}
+
+std::wstring ArtifactPath(const std::wstring& name)
+{
+    const std::wstring dir = ExeDir() + L"..\\artifacts";
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    return dir + L"\\" + name;
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    return Misc::ToCodePage(text, CP_UTF8);
+}
+
+std::wstring Widen(const std::string& text)
+{
+    return Misc::FromCodePage(text, CP_UTF8);
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+std::string ReadBytes(const std::wstring& path)
+{
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::wstring& path)
+{
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void ForceDeleteTree(const std::wstring& dir)
+{
+    WIN32_FIND_DATAW entry{};
+    HANDLE find = ::FindFirstFileW((dir + L"\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE)
+    {
+        do
+        {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            const std::wstring child = dir + L"\\" + name;
+            ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                ForceDeleteTree(child);
+            else
+                ::DeleteFileW(child.c_str());
+        } while (::FindNextFileW(find, &entry));
+        ::FindClose(find);
+    }
+    ::SetFileAttributesW(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::RemoveDirectoryW(dir.c_str());
+}
+
+ScopedEnv::ScopedEnv(const wchar_t* name, const std::wstring& value) : m_name(name)
+{
+    wchar_t buffer[32768];
+    const DWORD n = ::GetEnvironmentVariableW(name, buffer, 32768);
+    if (n > 0 && n < 32768)
+    {
+        m_hadOld = true;
+        m_old.assign(buffer, n);
+    }
+    ::SetEnvironmentVariableW(name, value.c_str());
+}
+
+ScopedEnv::~ScopedEnv()
+{
+    ::SetEnvironmentVariableW(m_name.c_str(), m_hadOld ? m_old.c_str() : nullptr);
+}
+
+void TempDirTest::SetUp()
+{
+    static unsigned counter = 0;
+    wchar_t base[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH + 1, base);
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::wstring name = Widen(std::string(info->test_suite_name()) + "_" + info->name());
+    for (wchar_t& c : name)
+        if (c == L'/' || c == L'\\' || c == L':')
+            c = L'_';
+    m_dir = Misc::Format(L"%lsorvotest_%lu_%u_%ls", base, ::GetCurrentProcessId(), ++counter, name.c_str());
+    ForceDeleteTree(m_dir);
+    ASSERT_TRUE(::CreateDirectoryW(m_dir.c_str(), nullptr)) << Narrow(m_dir);
+    m_env.push_back(std::make_unique<ScopedEnv>(L"TMP", m_dir + L"\\"));
+    m_env.push_back(std::make_unique<ScopedEnv>(L"TEMP", m_dir + L"\\"));
+}
+
+void TempDirTest::TearDown()
+{
+    m_env.clear();
+    ForceDeleteTree(m_dir);
+}
+
+MessageBoxCapture::MessageBoxCapture(int answer)
+{
+    Misc::SetMessageBoxHandler([this, answer](HWND owner, const std::wstring& text, const std::wstring& caption,
+                                              UINT type) {
+        m_boxes.push_back({owner, text, caption, type});
+        return answer;
+    });
+}
+
+MessageBoxCapture::~MessageBoxCapture()
+{
+    Misc::SetMessageBoxHandler(nullptr);
+    Misc::SetMessageBoxHandler([](HWND, const std::wstring& text, const std::wstring& caption, UINT) {
+        ADD_FAILURE() << "unexpected message box \"" << Narrow(caption) << "\": " << Narrow(text);
+        return IDOK;
+    });
+}
+
+} // namespace OrvoTest

@@ -1,0 +1,87 @@
+#pragma once
+// Shared helpers of the unit tests: private temporary folders, captured message
+// boxes, fixture and artifact locations.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace OrvoTest
+{
+
+// The folder of the running test executable, with a trailing backslash.
+std::wstring ExeDir();
+// <build>\fixtures\<name>: the test-only binaries built from tests/fixtures/.
+std::wstring FixturePath(const std::wstring& name);
+// <build>\artifacts\<name>: files that a later ctest step checks with Linux tools.
+std::wstring ArtifactPath(const std::wstring& name);
+
+std::string Narrow(const std::wstring& text);
+std::wstring Widen(const std::string& text);
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadBytes(const std::wstring& path);
+bool Exists(const std::wstring& path);
+// Deletes a tree, clearing read-only attributes first (test clean-up must not fail).
+void ForceDeleteTree(const std::wstring& dir);
+
+// Sets an environment variable for the lifetime of the object.
+class ScopedEnv
+{
+  public:
+    ScopedEnv(const wchar_t* name, const std::wstring& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    std::wstring m_name;
+    std::wstring m_old;
+    bool m_hadOld = false;
+};
+
+// A fixture with its own empty folder that also serves as the user's temporary
+// directory (TMP and TEMP point at it) while the test runs.
+class TempDirTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The private folder, without a trailing backslash.
+    const std::wstring& Dir() const { return m_dir; }
+    std::wstring PathOf(const std::wstring& name) const { return m_dir + L"\\" + name; }
+
+  private:
+    std::wstring m_dir;
+    std::vector<std::unique_ptr<ScopedEnv>> m_env;
+};
+
+struct CapturedBox
+{
+    HWND owner;
+    std::wstring text;
+    std::wstring caption;
+    UINT type;
+};
+
+// Records every message box shown while it lives instead of showing it; each box
+// is answered with `answer`.
+class MessageBoxCapture
+{
+  public:
+    explicit MessageBoxCapture(int answer = IDOK);
+    ~MessageBoxCapture();
+    MessageBoxCapture(const MessageBoxCapture&) = delete;
+    MessageBoxCapture& operator=(const MessageBoxCapture&) = delete;
+
+    const std::vector<CapturedBox>& Boxes() const { return m_boxes; }
+
+  private:
+    std::vector<CapturedBox> m_boxes;
+};
+
+} // namespace OrvoTest
