@@ -78,10 +78,115 @@ struct LocalMemoryTraits
     static void Close(Type h) noexcept { ::LocalFree(h); }
 };
 
+struct RegKeyTraits
+{
+    using Type = HKEY;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::RegCloseKey(h); }
+};
+
+// Fonts, brushes, pens, bitmaps, regions.
+struct GdiObjectTraits
+{
+    using Type = HGDIOBJ;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::DeleteObject(h); }
+};
+
+struct MemoryDcTraits
+{
+    using Type = HDC;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::DeleteDC(h); }
+};
+
+struct IconTraits
+{
+    using Type = HICON;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { ::DestroyIcon(h); }
+};
+
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
 using ModuleHandle = UniqueHandle<ModuleHandleTraits>;
 using LocalMemory = UniqueHandle<LocalMemoryTraits>;
+using RegKey = UniqueHandle<RegKeyTraits>;
+using GdiObject = UniqueHandle<GdiObjectTraits>;
+using MemoryDc = UniqueHandle<MemoryDcTraits>;
+using Icon = UniqueHandle<IconTraits>;
+
+// Selects a GDI object into a device context and puts the old one back.
+class SelectedObject
+{
+  public:
+    SelectedObject(HDC dc, HGDIOBJ object) noexcept : m_dc(dc), m_old(::SelectObject(dc, object)) {}
+    ~SelectedObject() { ::SelectObject(m_dc, m_old); }
+    SelectedObject(const SelectedObject&) = delete;
+    SelectedObject& operator=(const SelectedObject&) = delete;
+
+  private:
+    HDC m_dc;
+    HGDIOBJ m_old;
+};
+
+// A window's device context from GetDC, released again.
+class WindowDc
+{
+  public:
+    explicit WindowDc(HWND window) noexcept : m_window(window), m_dc(::GetDC(window)) {}
+    ~WindowDc()
+    {
+        if (m_dc)
+            ::ReleaseDC(m_window, m_dc);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC Get() const noexcept { return m_dc; }
+
+  private:
+    HWND m_window;
+    HDC m_dc;
+};
+
+// An owned COM interface pointer.
+template <typename T> class ComPtr
+{
+  public:
+    ComPtr() noexcept = default;
+    explicit ComPtr(T* p) noexcept : m_p(p) {} // takes over one reference
+    ComPtr(const ComPtr& other) noexcept : m_p(other.m_p)
+    {
+        if (m_p)
+            m_p->AddRef();
+    }
+    ComPtr(ComPtr&& other) noexcept : m_p(std::exchange(other.m_p, nullptr)) {}
+    ComPtr& operator=(ComPtr other) noexcept
+    {
+        std::swap(m_p, other.m_p);
+        return *this;
+    }
+    ~ComPtr() { Reset(); }
+
+    T* Get() const noexcept { return m_p; }
+    T* operator->() const noexcept { return m_p; }
+    explicit operator bool() const noexcept { return m_p != nullptr; }
+    void Reset() noexcept
+    {
+        if (T* p = std::exchange(m_p, nullptr))
+            p->Release();
+    }
+    // For out-parameters: releases the current pointer first.
+    T** Put() noexcept
+    {
+        Reset();
+        return &m_p;
+    }
+    void** PutVoid() noexcept { return reinterpret_cast<void**>(Put()); }
+
+  private:
+    T* m_p = nullptr;
+};
 
 } // namespace Misc
