@@ -1,0 +1,93 @@
+#include "logs/LogFilesInfo.h"
+
+#include "report/FileSystem.h"
+
+#include <new>
+
+Misc::List<LogFilesInfo::LogFileEntry> LogFilesInfo::LogFileEntryList;
+
+namespace
+{
+
+LogFilesInfo::LogFileEntry::ReleaseHandler& ReleaseHandlerSlot()
+{
+    static LogFilesInfo::LogFileEntry::ReleaseHandler handler;
+    return handler;
+}
+
+wchar_t FoldAscii(wchar_t c)
+{
+    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+} // namespace
+
+bool EqualsAsciiNoCase(const std::wstring& a, const std::wstring& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+    {
+        if (FoldAscii(a[i]) != FoldAscii(b[i]))
+            return false;
+    }
+    return true;
+}
+
+LogFilesInfo::LogFileEntry::LogFileEntry(const std::wstring& path, bool temporary)
+    : m_path(path), m_fileName(ComposePath(path, PathFileName)), m_folder(ComposePath(path, PathFolder)),
+      m_temporary(temporary)
+{
+}
+
+// A log file of the product is never touched; only a file that the program staged
+// itself goes back to the temporary file manager, which deletes it.
+LogFilesInfo::LogFileEntry::~LogFileEntry()
+{
+    if (!m_temporary)
+        return;
+    const ReleaseHandler& release = ReleaseHandlerSlot();
+    if (release)
+        release(m_path);
+}
+
+LogFilesInfo::LogFileEntry::ReleaseHandler LogFilesInfo::LogFileEntry::SetReleaseHandler(
+    ReleaseHandler handler)
+{
+    ReleaseHandler previous = std::move(ReleaseHandlerSlot());
+    ReleaseHandlerSlot() = std::move(handler);
+    return previous;
+}
+
+LogFilesInfo::~LogFilesInfo()
+{
+    Clear();
+}
+
+// Programs of the same base name in several installations share one log path: the
+// check keeps a single entry. It does not disturb the list's cursor.
+void LogFilesInfo::Add(const std::wstring& path)
+{
+    bool listed = false;
+    LogFileEntryList.ForEach(
+        [&](const LogFileEntry& entry)
+        {
+            if (!listed && EqualsAsciiNoCase(entry.Path(), path))
+                listed = true;
+        });
+    if (listed)
+        return;
+    try
+    {
+        LogFileEntryList.Add(std::make_unique<LogFileEntry>(path));
+    }
+    catch (const std::bad_alloc&)
+    {
+        // Nothing was added; the list stays as it was.
+    }
+}
+
+void LogFilesInfo::Clear()
+{
+    LogFileEntryList.Clear();
+}

@@ -1,0 +1,58 @@
+#pragma once
+// The product's log files found on this workstation: one process-wide list of
+// entries in the order the installed-files walk met the programs.
+
+#include "misc/List.h"
+
+#include <functional>
+#include <string>
+
+class LogFilesInfo
+{
+  public:
+    class LogFileEntry
+    {
+      public:
+        // Called with the path when a temporary entry goes away (the program hands
+        // its staged files back to the temporary file manager through it).
+        using ReleaseHandler = std::function<void(const std::wstring& path)>;
+
+        explicit LogFileEntry(const std::wstring& path, bool temporary = false);
+        LogFileEntry(const LogFileEntry&) = delete;
+        LogFileEntry& operator=(const LogFileEntry&) = delete;
+        virtual ~LogFileEntry();
+
+        const std::wstring& Path() const { return m_path; }
+        const std::wstring& FileName() const { return m_fileName; }
+        const std::wstring& Folder() const { return m_folder; }
+        bool IsTemporary() const { return m_temporary; }
+
+        // Gives the previous handler.
+        static ReleaseHandler SetReleaseHandler(ReleaseHandler handler);
+
+      private:
+        std::wstring m_path;
+        std::wstring m_fileName;
+        std::wstring m_folder;
+        bool m_temporary;
+    };
+
+    LogFilesInfo() = default;
+    LogFilesInfo(const LogFilesInfo&) = delete;
+    LogFilesInfo& operator=(const LogFilesInfo&) = delete;
+    virtual ~LogFilesInfo();
+
+    // Shared by every LogFilesInfo object.
+    static Misc::List<LogFileEntry> LogFileEntryList;
+
+    // Appends an entry unless one with the same path (ASCII letters folded) is listed.
+    void Add(const std::wstring& path);
+    void Clear();
+
+    std::size_t Count() const { return LogFileEntryList.Count(); }
+    LogFileEntry* First() { return LogFileEntryList.First(); }
+    LogFileEntry* Next() { return LogFileEntryList.Next(); }
+};
+
+// Equality with only A-Z folded to a-z; every other character must match exactly.
+bool EqualsAsciiNoCase(const std::wstring& a, const std::wstring& b);

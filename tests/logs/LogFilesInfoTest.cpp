@@ -1,0 +1,126 @@
+#include "logs/LogFilesInfo.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace
+{
+
+using OrvoTest::Narrow;
+
+std::vector<std::wstring> Paths(LogFilesInfo& info)
+{
+    std::vector<std::wstring> paths;
+    for (LogFilesInfo::LogFileEntry* e = info.First(); e; e = info.Next())
+        paths.push_back(e->Path());
+    return paths;
+}
+
+class LogFilesModel : public ::testing::Test
+{
+  protected:
+    void SetUp() override { LogFilesInfo::LogFileEntryList.Clear(); }
+    void TearDown() override { LogFilesInfo::LogFileEntryList.Clear(); }
+};
+
+TEST(EqualsAsciiNoCase, FoldsOnlyAsciiLetters)
+{
+    struct Case
+    {
+        const wchar_t* a;
+        const wchar_t* b;
+        bool equal;
+    };
+    const Case cases[] = {
+        {L"C:\\Temp\\Viewer.log", L"c:\\temp\\VIEWER.LOG", true},
+        {L"C:\\Temp\\Viewer.log", L"C:\\Temp\\Viewer.lo", false},
+        {L"\u00C4.log", L"\u00E4.log", false}, // A with diaeresis is not folded
+        {L"\u0414.log", L"\u0434.log", false}, // nor is Cyrillic
+        {L"[.log", L"{.log", false},           // punctuation next to the letter ranges
+        {L"@", L"`", false},
+        {L"", L"", true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(EqualsAsciiNoCase(c.a, c.b), c.equal) << Narrow(c.a) << " / " << Narrow(c.b);
+}
+
+TEST_F(LogFilesModel, AddKeepsOrderAndDropsCaseOnlyDuplicates)
+{
+    LogFilesInfo info;
+    info.Add(L"C:\\Users\\me\\Temp\\Viewer.log");
+    info.Add(L"C:\\Users\\me\\Temp\\Editor.log");
+    info.Add(L"c:\\users\\ME\\temp\\VIEWER.LOG");
+    info.Add(L"C:\\Users\\me\\Temp\\\u00C4.log");
+    info.Add(L"C:\\Users\\me\\Temp\\\u00E4.log"); // differs beyond ASCII: a second entry
+    EXPECT_EQ(info.Count(), 4u);
+    EXPECT_EQ(Paths(info), (std::vector<std::wstring>{
+                               L"C:\\Users\\me\\Temp\\Viewer.log", L"C:\\Users\\me\\Temp\\Editor.log",
+                               L"C:\\Users\\me\\Temp\\\u00C4.log", L"C:\\Users\\me\\Temp\\\u00E4.log"}));
+}
+
+TEST_F(LogFilesModel, EntryDerivesFileNameAndFolder)
+{
+    LogFilesInfo info;
+    info.Add(L"C:\\Users\\me\\AppData\\Local\\Temp\\VIEWER.log");
+    info.Add(L"Editor.log");
+    LogFilesInfo::LogFileEntry* e = info.First();
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->FileName(), L"VIEWER.log");
+    EXPECT_EQ(e->Folder(), L"C:\\Users\\me\\AppData\\Local\\Temp\\");
+    EXPECT_FALSE(e->IsTemporary());
+    e = info.Next();
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->FileName(), L"Editor.log");
+    EXPECT_EQ(e->Folder(), L"");
+    EXPECT_EQ(info.Next(), nullptr);
+}
+
+TEST_F(LogFilesModel, ListIsSharedClearedAndEmptiedWithTheModel)
+{
+    {
+        LogFilesInfo first;
+        first.Add(L"C:\\Temp\\a.log");
+        LogFilesInfo second; // the program has one, but the list belongs to the process
+        EXPECT_EQ(second.Count(), 1u);
+        second.Add(L"C:\\TEMP\\A.LOG");
+        EXPECT_EQ(first.Count(), 1u);
+        first.Clear();
+        EXPECT_EQ(second.Count(), 0u);
+        EXPECT_EQ(second.First(), nullptr);
+        second.Add(L"C:\\Temp\\b.log");
+        EXPECT_EQ(first.Count(), 1u);
+    }
+    EXPECT_EQ(LogFilesInfo::LogFileEntryList.Count(), 0u);
+}
+
+TEST_F(LogFilesModel, AddDuringIterationDoesNotMoveTheCursor)
+{
+    LogFilesInfo info;
+    info.Add(L"C:\\Temp\\a.log");
+    info.Add(L"C:\\Temp\\b.log");
+    ASSERT_NE(info.First(), nullptr);
+    info.Add(L"C:\\Temp\\A.log"); // the duplicate check walks the list itself
+    LogFilesInfo::LogFileEntry* e = info.Next();
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->Path(), L"C:\\Temp\\b.log");
+}
+
+TEST_F(LogFilesModel, LogFilesOnDiskAreNeverTouched)
+{
+    std::vector<std::wstring> released;
+    auto previous = LogFilesInfo::LogFileEntry::SetReleaseHandler([&](const std::wstring& path)
+                                                                  { released.push_back(path); });
+    {
+        LogFilesInfo info;
+        info.Add(L"C:\\Temp\\product.log");
+        LogFilesInfo::LogFileEntry staged(L"C:\\Temp\\tmp_Orvo_1\\staged.log", true);
+    }
+    LogFilesInfo::LogFileEntry::SetReleaseHandler(previous);
+    // Only the entry marked temporary hands its file back.
+    EXPECT_EQ(released, (std::vector<std::wstring>{L"C:\\Temp\\tmp_Orvo_1\\staged.log"}));
+}
+
+} // namespace
