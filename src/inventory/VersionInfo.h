@@ -1,0 +1,46 @@
+#pragma once
+// The version resource of one file: its fixed file version and its named strings.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace Misc
+{
+
+class VersionInfo
+{
+  public:
+    VersionInfo() = default;
+    VersionInfo(const VersionInfo&) = delete;
+    VersionInfo& operator=(const VersionInfo&) = delete;
+    virtual ~VersionInfo() = default;
+
+    bool Load(const std::wstring& path);
+    bool FileVersionText(std::wstring& text) const;
+    bool QueryString(const std::wstring& name, std::wstring& text) const;
+
+    bool IsLoaded() const noexcept { return m_loaded; }
+    const std::wstring& FileName() const noexcept { return m_fileName; }
+    const std::wstring& StringPrefix() const noexcept { return m_stringPrefix; }
+
+    // The version text of the fixed version words (most and least significant).
+    static std::wstring VersionText(uint32_t versionMS, uint32_t versionLS);
+    // Whether build and revision read as a date stamp (year 2008 or later, month, day).
+    static bool IsDateStamp(unsigned build, unsigned revision);
+    // "\StringFileInfo\" with the language and code page of a translation entry.
+    static std::wstring StringPrefixOf(uint16_t language, uint16_t codePage);
+
+  private:
+    bool m_loaded = false;
+    std::wstring m_fileName;
+    DWORD m_versionHandle = 0;
+    DWORD m_dataSize = 0;
+    std::unique_ptr<uint8_t[]> m_data;
+    const VS_FIXEDFILEINFO* m_fixed = nullptr;
+    std::wstring m_stringPrefix;
+};
+
+} // namespace Misc
