@@ -20,13 +20,22 @@ endfunction()
 
 # A test executable for one src/ folder; its GoogleTest cases are discovered at test time,
 # when the Wine prefix exists. TZ_VARIANTS runs every case once per listed time zone.
+# GUI runs the cases on the build's private Xvfb display (windows need a display; CI
+# has none).
 function(orvo_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;TZ_VARIANTS" ${ARGN})
+  cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS;TZ_VARIANTS" ${ARGN})
+  if(T_GUI AND CMAKE_CROSSCOMPILING_EMULATOR)
+    set(CMAKE_CROSSCOMPILING_EMULATOR
+        ${PROJECT_SOURCE_DIR}/cmake/wine-run-gui.sh ${CMAKE_BINARY_DIR}/wineprefix)
+  endif()
   add_executable(${name} ${T_SOURCES})
   orvo_target_settings(${name})
   orvo_link_static(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} orvo_testsupport GTest::gtest)
   add_dependencies(${name} orvo_fixtures)
+  if(T_GUI AND CMAKE_CROSSCOMPILING_EMULATOR)
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${CMAKE_CROSSCOMPILING_EMULATOR}")
+  endif()
   if(NOT T_TZ_VARIANTS)
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                          WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
@@ -63,3 +72,4 @@ function(orvo_add_fixture name kind)
   endif()
   add_dependencies(orvo_fixtures ${name})
 endfunction()
+

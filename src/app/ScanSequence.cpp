@@ -1,0 +1,141 @@
+#include "app/ScanSequence.h"
+
+#include "app/StatusSink.h"
+#include "app/WaitCursor.h"
+#include "misc/Text.h"
+#include "report/TmpFileManager.h"
+
+namespace
+{
+
+constexpr int kTabStripId = 1001;
+constexpr int kScanButtonId = 1009;
+constexpr int kSaveButtonId = 1010;
+constexpr int kExitButtonId = IDCANCEL; // 2
+constexpr int kCommandControls[] = {kTabStripId, kScanButtonId, kSaveButtonId, kExitButtonId};
+constexpr DWORD kPauseMs = 500;
+
+bool g_sequenceRunning = false;
+
+void EnableCommands(HWND window, bool enable)
+{
+    for (int id : kCommandControls)
+        if (HWND control = ::GetDlgItem(window, id))
+            ::EnableWindow(control, enable ? TRUE : FALSE);
+}
+
+void RepaintNow(HWND window)
+{
+    if (window)
+        ::RedrawWindow(window, nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+// Lets the disabled buttons and the emptied views be seen before the work starts and
+// after it ends.
+void RepaintPauseAndPump(HWND window)
+{
+    RepaintNow(window);
+    ::Sleep(kPauseMs);
+    PumpMessages();
+}
+
+void SetStatus(const ScanTargets& targets, const wchar_t* text)
+{
+    if (targets.status)
+        targets.status->SetStatus(text);
+}
+
+// The installed-files scan also fills the log file list and the driver file list, which
+// the Log Files page and the other-files controller read after it.
+void ScanFilesPage(IFilesPageScan& page, IStatusInfo* status)
+{
+    page.DeleteTreeItems();
+    page.ClearPainterItems();
+    page.ScanInstalledFiles(status);
+    page.SetPainterNeedsFill(true);
+    page.FillTree();
+}
+
+} // namespace
+
+SequenceGuard::SequenceGuard() : m_acquired(!g_sequenceRunning)
+{
+    if (m_acquired)
+        g_sequenceRunning = true;
+}
+
+SequenceGuard::~SequenceGuard()
+{
+    if (m_acquired)
+        g_sequenceRunning = false;
+}
+
+bool SequenceGuard::Running()
+{
+    return g_sequenceRunning;
+}
+
+// Nothing found by an earlier scan survives: every collector is emptied and both
+// temporary file managers let go of their files before anything runs.
+void ClearAll(const ScanTargets& targets)
+{
+    WaitCursor().Begin();
+    SetStatus(targets, L"");
+    if (targets.systemPage)
+        targets.systemPage->Clear();
+    if (targets.filesPage)
+        targets.filesPage->Clear();
+    if (targets.logFilesPage)
+        targets.logFilesPage->Clear();
+    if (targets.otherFiles)
+    {
+        targets.otherFiles->ClearEntries();
+        if (Misc::AFileManager* own = targets.otherFiles->FileManager())
+            own->ReleaseAll();
+    }
+    if (Misc::AFileManager* shared = Misc::TmpFileManager::Shared())
+        shared->ReleaseAll();
+    RepaintNow(targets.window);
+    WaitCursor().End();
+}
+
+// Runs on the window thread inside the Scan command. There is no early exit: every step
+// runs whatever the collectors found. Dispatching messages may reset the cursor, so the
+// wait cursor is shown again after each collector.
+bool ScanSequence(const ScanTargets& targets)
+{
+    SequenceGuard guard;
+    if (!guard.Acquired())
+        return false;
+
+    if (targets.status)
+        targets.status->ShowActivity(L"SCANNING ...");
+    EnableCommands(targets.window, false);
+    RepaintPauseAndPump(targets.window);
+
+    ClearAll(targets);
+    RepaintPauseAndPump(targets.window);
+
+    IWaitCursor& cursor = WaitCursor();
+    cursor.Begin();
+    if (targets.systemPage)
+        targets.systemPage->Scan(targets.status);
+    cursor.Restore();
+    if (targets.filesPage)
+        ScanFilesPage(*targets.filesPage, targets.status);
+    cursor.Restore();
+    if (targets.logFilesPage)
+        targets.logFilesPage->Scan(targets.status);
+    cursor.Restore();
+    if (targets.otherFiles)
+        targets.otherFiles->Scan(targets.status);
+    cursor.Restore();
+
+    const std::wstring done = Misc::LocalTimeText(L"Scanned at %H:%M:%S");
+    SetStatus(targets, done.c_str());
+    EnableCommands(targets.window, true);
+    RepaintPauseAndPump(targets.window);
+    cursor.End();
+    return true;
+}

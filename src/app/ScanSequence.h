@@ -1,0 +1,39 @@
+#pragma once
+// The Scan command: every collector cleared, then run in a fixed order, with the
+// window's controls disabled meanwhile and the window kept painted at fixed points.
+
+#include "misc/ScanSteps.h"
+#include "misc/StatusInfo.h"
+
+#include <windows.h>
+
+struct ScanTargets
+{
+    HWND window = nullptr;         // holds the tab strip 1001, Scan 1009, Save 1010, Exit 2
+    IStatusInfo* status = nullptr; // the window as status sink
+    ICollector* systemPage = nullptr;
+    IFilesPageScan* filesPage = nullptr;
+    ICollector* logFilesPage = nullptr;
+    IOtherFilesScan* otherFiles = nullptr;
+};
+
+// False, and nothing done, when a scan or a save is already running (a command that
+// reached the window while the running one dispatched messages).
+bool ScanSequence(const ScanTargets& targets);
+void ClearAll(const ScanTargets& targets);
+
+// Set while a scan or a save runs; the save sequence takes it too.
+class SequenceGuard
+{
+  public:
+    SequenceGuard();
+    ~SequenceGuard();
+    SequenceGuard(const SequenceGuard&) = delete;
+    SequenceGuard& operator=(const SequenceGuard&) = delete;
+
+    bool Acquired() const { return m_acquired; }
+    static bool Running();
+
+  private:
+    bool m_acquired;
+};

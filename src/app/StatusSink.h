@@ -1,0 +1,52 @@
+#pragma once
+// The status line and its activity indicator: the window's implementation of the
+// status sink, over the status text (1003) and the spinner text (1004) of a dialog.
+
+#include "misc/StatusInfo.h"
+
+#include <windows.h>
+
+#include <cstdint>
+
+struct SpinnerState
+{
+    std::uint8_t position = 0;   // 0..79
+    std::uint8_t shownFrame = 0; // the frame last written to the spinner control
+};
+
+constexpr int kSpinnerPositions = 80;
+constexpr int kSpinnerFrameCount = 16;
+extern const wchar_t* const SpinnerFrames[kSpinnerFrameCount];
+
+// Moves the star by one small (1) or big (5) step. Gives the frame to write, or -1
+// when the shown frame stays.
+int AdvanceSpinner(SpinnerState& state, bool big);
+
+// Dispatches every waiting message of the thread, then returns.
+void PumpMessages();
+
+// Meant as a base of the main window, which names its dialog through StatusWindow.
+class StatusSink : public IStatusInfo
+{
+  public:
+    static constexpr int kStatusControl = 1003;
+    static constexpr int kSpinnerControl = 1004;
+
+    StatusSink() = default;
+    StatusSink(const StatusSink&) = delete;
+    StatusSink& operator=(const StatusSink&) = delete;
+    virtual ~StatusSink() = default;
+
+    void ShowActivity(const wchar_t* text) override;
+    void SetStatus(const wchar_t* text) override;
+    void Tick(bool big) override;
+
+    const SpinnerState& Spinner() const { return m_spinner; }
+
+  protected:
+    // The dialog holding the two controls; null while it does not exist.
+    virtual HWND StatusWindow() const = 0;
+
+  private:
+    SpinnerState m_spinner;
+};

@@ -1,0 +1,46 @@
+#pragma once
+// A small modeless dialog with the controls that the scan and the status sink use:
+// tab strip placeholder 1001, Scan 1009, spinner 1004, status 1003, Save 1010, Exit 2.
+// Every text written to those controls and every enable/disable is recorded in order.
+
+#include "app/StatusSink.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace AppTest
+{
+
+// The shared, ordered record of what happened: control texts ("1003=...", "1004=..."),
+// "disable 1009"/"enable 1009", and whatever the fakes of a test add.
+std::vector<std::string>& Events();
+void Record(const std::string& event);
+
+class StatusDialog : public StatusSink
+{
+  public:
+    StatusDialog();
+    ~StatusDialog() override;
+
+    HWND Hwnd() const { return m_hwnd; }
+    std::wstring Text(int id) const;
+    bool IsEnabled(int id) const;
+    // Texts written to one control since the dialog was made, in order.
+    std::vector<std::wstring> Writes(int id) const;
+
+    std::function<void()> onScanCommand;
+    std::vector<int> commands; // WM_COMMAND ids the dialog received
+
+  protected:
+    HWND StatusWindow() const override { return m_hwnd; }
+
+  private:
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND m_hwnd = nullptr;
+};
+
+} // namespace AppTest
