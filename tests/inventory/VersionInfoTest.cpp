@@ -1,5 +1,6 @@
 #include "inventory/VersionInfo.h"
 
+#include "misc/Handles.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -175,6 +176,26 @@ TEST_F(VersionInfoFailures, FilesWithoutAResourceGiveNothing)
         EXPECT_FALSE(info.QueryString(L"ProductName", text));
         EXPECT_EQ(text, L"");
     }
+}
+
+// The inventory still records a file that another program holds open without
+// sharing; its version is then simply unknown.
+TEST_F(VersionInfoFailures, AFileHeldWithoutSharingGivesNothing)
+{
+    const std::wstring path = PathOf(L"held.dll");
+    ASSERT_TRUE(::CopyFileW(FixturePath(L"version_plain.dll").c_str(), path.c_str(), FALSE));
+    {
+        Misc::FileHandle holder(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(holder);
+        VersionInfo info;
+        EXPECT_FALSE(info.Load(path));
+        std::wstring text = L"stale";
+        EXPECT_FALSE(info.FileVersionText(text));
+        EXPECT_EQ(text, L"");
+    }
+    VersionInfo info;
+    EXPECT_TRUE(info.Load(path));
 }
 
 TEST_F(VersionInfoFailures, ALoadReplacesEverythingOfTheLoadBefore)
