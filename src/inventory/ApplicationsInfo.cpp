@@ -1,0 +1,261 @@
+#include "inventory/ApplicationsInfo.h"
+
+#include "inventory/MD5.h"
+#include "inventory/PeInfo.h"
+#include "inventory/VersionInfo.h"
+#include "misc/Handles.h"
+#include "misc/Text.h"
+#include "report/FileSystem.h"
+
+#include <windows.h>
+
+#include <new>
+
+Misc::List<ApplicationsInfo::FileInfo> DriverFileList;
+
+// ---- ApplicationsInfo ----
+
+ApplicationsInfo::ApplicationsInfo()
+    : m_root(std::make_unique<FolderContent>(L"", L"", L"Root", FolderContent::OptionRoot, true))
+{
+}
+
+ApplicationsInfo::~ApplicationsInfo()
+{
+    Clear();
+}
+
+// The driver list holds copies of records of this inventory: a new scan or the end
+// of the inventory must not leave the driver test looking at stale libraries.
+void ApplicationsInfo::Clear()
+{
+    if (m_root->IsRoot())
+        DriverFileList.Clear();
+    m_root->ClearContent();
+}
+
+// ---- FileInfo ----
+
+ApplicationsInfo::FileInfo::FileInfo(const std::wstring& fullPath, const std::wstring& name)
+    : m_fullPath(fullPath), m_name(name)
+{
+}
+
+ApplicationsInfo::FileInfo::FileInfo(const FileInfo& other)
+    : m_fullPath(other.m_fullPath), m_name(other.m_name), m_version(other.m_version), m_date(other.m_date),
+      m_size(other.m_size), m_infoLines(other.m_infoLines), m_infoCursor(0), m_platform(other.m_platform),
+      m_digest(other.m_digest)
+{
+}
+
+ApplicationsInfo::FileInfo& ApplicationsInfo::FileInfo::operator=(const FileInfo& other)
+{
+    if (this != &other)
+    {
+        FileInfo copy(other);
+        std::swap(m_fullPath, copy.m_fullPath);
+        std::swap(m_name, copy.m_name);
+        std::swap(m_version, copy.m_version);
+        std::swap(m_date, copy.m_date);
+        std::swap(m_size, copy.m_size);
+        std::swap(m_infoLines, copy.m_infoLines);
+        std::swap(m_platform, copy.m_platform);
+        std::swap(m_digest, copy.m_digest);
+        m_infoCursor = 0;
+    }
+    return *this;
+}
+
+bool ApplicationsInfo::FileInfo::InfoLineAtCursor(std::wstring& text)
+{
+    if (m_infoCursor < 0 || static_cast<std::size_t>(m_infoCursor) >= m_infoLines.size())
+    {
+        m_infoCursor = static_cast<std::int32_t>(m_infoLines.size());
+        text.clear();
+        return false;
+    }
+    text = m_infoLines[static_cast<std::size_t>(m_infoCursor)];
+    return true;
+}
+
+bool ApplicationsInfo::FileInfo::FirstInfoLine(std::wstring& text)
+{
+    m_infoCursor = 0;
+    return InfoLineAtCursor(text);
+}
+
+bool ApplicationsInfo::FileInfo::NextInfoLine(std::wstring& text)
+{
+    if (static_cast<std::size_t>(m_infoCursor) < m_infoLines.size())
+        ++m_infoCursor;
+    return InfoLineAtCursor(text);
+}
+
+namespace
+{
+
+// The version strings shown as detail lines, in their order.
+struct VersionLine
+{
+    const wchar_t* name;
+    const wchar_t* format;
+};
+constexpr VersionLine kVersionLines[] = {
+    {L"ProductName", L"Product Name    : %ls"},     {L"ProductVersion", L"Product Version : %ls"},
+    {L"FileDescription", L"Description     : %ls"}, {L"CompanyName", L"Company         : %ls"},
+    {L"LegalCopyright", L"Copyright       : %ls"},  {L"InternalName", L"Internal Name   : %ls"},
+};
+
+} // namespace
+
+// The size is taken through a handle without access rights, so that it is found even
+// for files the program may not read; files beyond 4 GiB keep their full size.
+std::wstring FileSizeText(const std::wstring& path)
+{
+    Misc::FileHandle file(
+        ::CreateFileW(path.c_str(), 0, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0)
+        return L"0";
+    return Misc::Format(L"%llu", static_cast<unsigned long long>(size.QuadPart));
+}
+
+std::wstring FilePlatformText(const std::wstring& path)
+{
+    Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return {};
+    CpeInfo image;
+    if (!image.Read(file) || !image.IsRecognised())
+        return {};
+    return CpeInfo::PlatformName(image.Machine());
+}
+
+// Every fact is looked up on its own: one that cannot be obtained stays empty (the
+// size "0") and does not keep the others from being read.
+void ApplicationsInfo::FileInfo::Fill()
+{
+    m_version.clear();
+    m_date.clear();
+    m_size.clear();
+    m_platform.clear();
+    m_digest.clear();
+
+    Misc::VersionInfo versionInfo;
+    if (versionInfo.Load(m_fullPath))
+    {
+        std::wstring text;
+        if (versionInfo.FileVersionText(text))
+            m_version = text;
+        for (const VersionLine& line : kVersionLines)
+        {
+            if (versionInfo.QueryString(line.name, text))
+                AddInfoLine(Misc::Format(line.format, text.c_str()));
+        }
+    }
+
+    std::wstring date;
+    if (FileDateText(m_fullPath, date))
+        m_date = date;
+    m_size = FileSizeText(m_fullPath);
+    m_platform = FilePlatformText(m_fullPath);
+    std::wstring digest;
+    if (FileDigestText(m_fullPath, digest))
+        m_digest = digest;
+}
+
+// ---- FileProcessor ----
+
+ApplicationsInfo::FileProcessor::~FileProcessor()
+{
+    // Unlink the rest of the chain one by one rather than through nested destructors.
+    std::unique_ptr<FileProcessor> next = std::move(m_next);
+    while (next)
+        next = std::move(next->m_next);
+}
+
+bool ApplicationsInfo::FileProcessor::Process(FolderContent* folder, const std::wstring& mainFolder,
+                                              const std::wstring& subFolder, const std::wstring& fileName)
+{
+    return PassOn(folder, mainFolder, subFolder, fileName);
+}
+
+bool ApplicationsInfo::FileProcessor::PassOn(FolderContent* folder, const std::wstring& mainFolder,
+                                             const std::wstring& subFolder, const std::wstring& fileName)
+{
+    return m_next ? m_next->Process(folder, mainFolder, subFolder, fileName) : false;
+}
+
+// ---- FolderContent ----
+
+ApplicationsInfo::FolderContent::FolderContent(const std::wstring& mainFolder, const std::wstring& subFolder,
+                                               const std::wstring& name, std::uint32_t options, bool rootMark)
+    : m_rootMark(rootMark), m_options(options), m_mainFolder(mainFolder), m_subFolder(subFolder),
+      m_name(name), m_fullPath(JoinPath(mainFolder, subFolder))
+{
+}
+
+ApplicationsInfo::FolderContent::~FolderContent()
+{
+    if (m_rootMark)
+        DriverFileList.Clear();
+    ClearContent();
+    DeleteProcessors();
+}
+
+void ApplicationsInfo::FolderContent::DeleteProcessors()
+{
+    m_processors.reset();
+}
+
+void ApplicationsInfo::FolderContent::ClearContent()
+{
+    m_folders.Clear();
+    m_files.Clear();
+}
+
+void ApplicationsInfo::FolderContent::AddProcessor(std::unique_ptr<FileProcessor> processor)
+{
+    if (!processor)
+        return;
+    processor->m_next = std::move(m_processors);
+    m_processors = std::move(processor);
+}
+
+// Compared in normalised form and case-insensitively, so that one installation named
+// twice (both registry views, old and new brand) is walked once.
+bool ApplicationsInfo::FolderContent::IsNewTopFolder(const std::wstring& path) const
+{
+    const std::wstring normalised = JoinPath(path, L"");
+    bool isNew = true;
+    m_folders.ForEach(
+        [&](const FolderContent& folder)
+        {
+            if (isNew && Misc::CompareKeys(folder.FullPath(), normalised) == 0)
+                isNew = false;
+        });
+    return isNew;
+}
+
+ApplicationsInfo::FileInfo* ApplicationsInfo::FolderContent::RecordFile(FolderContent* folder,
+                                                                        const std::wstring& mainFolder,
+                                                                        const std::wstring& subFolder,
+                                                                        const std::wstring& fileName)
+{
+    if (!folder)
+        return nullptr;
+    FileInfo* record = nullptr;
+    try
+    {
+        const std::wstring fullPath = JoinPath(JoinPath(mainFolder, subFolder), fileName);
+        record = folder->m_files.Add(std::make_unique<FileInfo>(fullPath, fileName));
+    }
+    catch (const std::bad_alloc&)
+    {
+        return nullptr;
+    }
+    if (record)
+        record->Fill();
+    return record;
+}
