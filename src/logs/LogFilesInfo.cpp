@@ -1,6 +1,7 @@
 #include "logs/LogFilesInfo.h"
 
 #include "report/FileSystem.h"
+#include "report/TmpFileManager.h"
 
 #include <new>
 
@@ -8,12 +9,6 @@ Misc::List<LogFilesInfo::LogFileEntry> LogFilesInfo::LogFileEntryList;
 
 namespace
 {
-
-LogFilesInfo::LogFileEntry::ReleaseHandler& ReleaseHandlerSlot()
-{
-    static LogFilesInfo::LogFileEntry::ReleaseHandler handler;
-    return handler;
-}
 
 wchar_t FoldAscii(wchar_t c)
 {
@@ -46,17 +41,8 @@ LogFilesInfo::LogFileEntry::~LogFileEntry()
 {
     if (!m_temporary)
         return;
-    const ReleaseHandler& release = ReleaseHandlerSlot();
-    if (release)
-        release(m_path);
-}
-
-LogFilesInfo::LogFileEntry::ReleaseHandler LogFilesInfo::LogFileEntry::SetReleaseHandler(
-    ReleaseHandler handler)
-{
-    ReleaseHandler previous = std::move(ReleaseHandlerSlot());
-    ReleaseHandlerSlot() = std::move(handler);
-    return previous;
+    if (Misc::AFileManager* shared = Misc::TmpFileManager::Shared())
+        shared->Release(m_path);
 }
 
 LogFilesInfo::~LogFilesInfo()

@@ -4,7 +4,6 @@
 
 #include "misc/List.h"
 
-#include <functional>
 #include <string>
 
 class LogFilesInfo
@@ -13,10 +12,8 @@ class LogFilesInfo
     class LogFileEntry
     {
       public:
-        // Called with the path when a temporary entry goes away (the program hands
-        // its staged files back to the temporary file manager through it).
-        using ReleaseHandler = std::function<void(const std::wstring& path)>;
-
+        // A temporary entry names a file staged in the shared temporary folder; it is
+        // released (deleted) with the entry.
         explicit LogFileEntry(const std::wstring& path, bool temporary = false);
         LogFileEntry(const LogFileEntry&) = delete;
         LogFileEntry& operator=(const LogFileEntry&) = delete;
@@ -26,9 +23,6 @@ class LogFilesInfo
         const std::wstring& FileName() const { return m_fileName; }
         const std::wstring& Folder() const { return m_folder; }
         bool IsTemporary() const { return m_temporary; }
-
-        // Gives the previous handler.
-        static ReleaseHandler SetReleaseHandler(ReleaseHandler handler);
 
       private:
         std::wstring m_path;

@@ -1,5 +1,7 @@
 #include "logs/LogFilesInfo.h"
 
+#include "report/TmpFileManager.h"
+
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -108,19 +110,54 @@ TEST_F(LogFilesModel, AddDuringIterationDoesNotMoveTheCursor)
     EXPECT_EQ(e->Path(), L"C:\\Temp\\b.log");
 }
 
-TEST_F(LogFilesModel, LogFilesOnDiskAreNeverTouched)
+class LogFilesOnDisk : public OrvoTest::TempDirTest
 {
-    std::vector<std::wstring> released;
-    auto previous = LogFilesInfo::LogFileEntry::SetReleaseHandler([&](const std::wstring& path)
-                                                                  { released.push_back(path); });
+  protected:
+    void SetUp() override
+    {
+        OrvoTest::TempDirTest::SetUp();
+        LogFilesInfo::LogFileEntryList.Clear();
+    }
+    void TearDown() override
+    {
+        LogFilesInfo::LogFileEntryList.Clear();
+        OrvoTest::TempDirTest::TearDown();
+    }
+};
+
+TEST_F(LogFilesOnDisk, ProductLogsStayOnlyStagedFilesAreReleased)
+{
+    Misc::TmpFileManager holder; // the shared manager, staging in this test's folder
+    Misc::AFileManager* shared = Misc::TmpFileManager::Shared();
+    ASSERT_NE(shared, nullptr);
+    const std::wstring staged = shared->Register(L"staged.log");
+    ASSERT_FALSE(staged.empty());
+    ASSERT_TRUE(OrvoTest::WriteBytes(staged, "staged"));
+    const std::wstring product = PathOf(L"Viewer.log");
+    ASSERT_TRUE(OrvoTest::WriteBytes(product, "product"));
+
     {
         LogFilesInfo info;
-        info.Add(L"C:\\Temp\\product.log");
-        LogFilesInfo::LogFileEntry staged(L"C:\\Temp\\tmp_Orvo_1\\staged.log", true);
+        info.Add(product);
+        info.Clear();
+        LogFilesInfo::LogFileEntry kept(product, false);
+        LogFilesInfo::LogFileEntry released(staged, true);
+        EXPECT_TRUE(released.IsTemporary());
     }
-    LogFilesInfo::LogFileEntry::SetReleaseHandler(previous);
-    // Only the entry marked temporary hands its file back.
-    EXPECT_EQ(released, (std::vector<std::wstring>{L"C:\\Temp\\tmp_Orvo_1\\staged.log"}));
+    EXPECT_TRUE(OrvoTest::Exists(product));
+    EXPECT_FALSE(OrvoTest::Exists(staged));
+    EXPECT_EQ(shared->RegisteredCount(), 0u);
+}
+
+TEST_F(LogFilesOnDisk, TemporaryEntryWithoutSharedManagerLeavesTheFile)
+{
+    ASSERT_EQ(Misc::TmpFileManager::Shared(), nullptr);
+    const std::wstring path = PathOf(L"orphan.log");
+    ASSERT_TRUE(OrvoTest::WriteBytes(path, "x"));
+    {
+        LogFilesInfo::LogFileEntry entry(path, true);
+    }
+    EXPECT_TRUE(OrvoTest::Exists(path));
 }
 
 } // namespace
