@@ -1,0 +1,7 @@
+#pragma once
+#define IDD_TEST_LAYOUT 900
+#define IDC_TEST_FILL 901
+#define IDC_TEST_CORNER 902
+#define IDC_TEST_FIFTH 903
+#define IDC_TEST_BOTTOM 904
+#define IDC_TEST_MISSING 999
