@@ -3,11 +3,6 @@
 namespace UI
 {
 
-namespace
-{
-thread_local int g_waitCursors = 0;
-}
-
 CDialog::CDialog(UINT templateId, HWND parent) : m_templateId(templateId), m_parent(parent), m_owner(nullptr)
 {
 }
@@ -215,28 +210,6 @@ INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
         return TRUE;
     }
     }
-}
-
-WaitCursor::WaitCursor() noexcept : m_previous(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT)))
-{
-    ++g_waitCursors;
-}
-
-WaitCursor::~WaitCursor()
-{
-    --g_waitCursors;
-    HCURSOR back = m_previous ? m_previous : ::LoadCursorW(nullptr, IDC_ARROW);
-    ::SetCursor(g_waitCursors > 0 ? ::LoadCursorW(nullptr, IDC_WAIT) : back);
-}
-
-void WaitCursor::Restore() noexcept
-{
-    ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-}
-
-bool WaitCursor::IsShown() noexcept
-{
-    return g_waitCursors > 0;
 }
 
 } // namespace UI

@@ -74,22 +74,4 @@ class CDialog
     bool m_modal = false;
 };
 
-// Shows the wait cursor while it lives. Restore() puts it back after dispatching
-// messages may have changed the cursor.
-class WaitCursor
-{
-  public:
-    WaitCursor() noexcept;
-    ~WaitCursor();
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-    void Restore() noexcept;
-
-    // True while any wait cursor is shown on this thread.
-    static bool IsShown() noexcept;
-
-  private:
-    HCURSOR m_previous;
-};
-
 } // namespace UI
