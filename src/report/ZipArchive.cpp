@@ -76,6 +76,14 @@ std::int64_t FileTimeValue(const FILETIME& time) noexcept
                                      time.dwLowDateTime);
 }
 
+FILETIME ToFileTime(const LARGE_INTEGER& time) noexcept
+{
+    FILETIME result;
+    result.dwLowDateTime = static_cast<DWORD>(time.QuadPart);
+    result.dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(time.QuadPart) >> 32);
+    return result;
+}
+
 // The deflate state of one entry, always ended.
 class Deflater
 {
@@ -432,13 +440,20 @@ bool ZipArchive::Writer::Add(const std::wstring& entryName, const std::wstring& 
                                     OPEN_EXISTING, 0, nullptr));
     if (!source)
         return false;
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(source.Get(), &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    // Attributes, times and size through the two small queries: the full handle
+    // information also asks for the volume, which costs milliseconds per file under
+    // some file systems, and the archive may take thousands of files.
+    FILE_BASIC_INFO basic{};
+    FILE_STANDARD_INFO standard{};
+    if (!::GetFileInformationByHandleEx(source.Get(), FileBasicInfo, &basic, sizeof basic) ||
+        !::GetFileInformationByHandleEx(source.Get(), FileStandardInfo, &standard, sizeof standard) ||
+        standard.Directory || (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        standard.EndOfFile.QuadPart < 0)
         return false;
-    const std::uint64_t size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    const std::uint64_t size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
     if (size > kMaxFieldValue)
         return false; // beyond the 32-bit size fields
+    const FILETIME lastWrite = ToFileTime(basic.LastWriteTime);
 
     bool executable = false;
     if (size > 40)
@@ -454,12 +469,12 @@ bool ZipArchive::Writer::Add(const std::wstring& entryName, const std::wstring& 
                 executable = Zip::IsImageSignature(Le32(signature));
         }
     }
-    entry.externalAttributes = Zip::ExternalAttributes(info.dwFileAttributes, executable);
-    entry.modified = Zip::UnixTime(info.ftLastWriteTime);
-    entry.accessed = Zip::UnixTime(info.ftLastAccessTime);
-    entry.created = Zip::UnixTime(info.ftCreationTime);
+    entry.externalAttributes = Zip::ExternalAttributes(basic.FileAttributes, executable);
+    entry.modified = Zip::UnixTime(lastWrite);
+    entry.accessed = Zip::UnixTime(ToFileTime(basic.LastAccessTime));
+    entry.created = Zip::UnixTime(ToFileTime(basic.CreationTime));
     SYSTEMTIME utc{};
-    if (!::FileTimeToSystemTime(&info.ftLastWriteTime, &utc))
+    if (!::FileTimeToSystemTime(&lastWrite, &utc))
         utc = SYSTEMTIME{1980, 1, 0, 1, 0, 0, 0, 0};
     Zip::DosDateTime(utc, entry.date, entry.time);
     entry.compressedSize = entry.method == kMethodStored ? static_cast<std::uint32_t>(size) : 0;
