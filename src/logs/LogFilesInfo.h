@@ -46,6 +46,8 @@ class LogFilesInfo
     std::size_t Count() const { return LogFileEntryList.Count(); }
     LogFileEntry* First() { return LogFileEntryList.First(); }
     LogFileEntry* Next() { return LogFileEntryList.Next(); }
+    // First to last without moving the list's cursor.
+    template <typename F> void ForEachEntry(F&& visit) const { LogFileEntryList.ForEach(visit); }
 };
 
 // Equality with only A-Z folded to a-z; every other character must match exactly.
