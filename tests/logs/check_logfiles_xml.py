@@ -10,7 +10,7 @@ assert root.tag == "Root", root.tag
 sections = root.findall("LogFiles")
 assert len(sections) == 1, sections
 section = sections[0]
-assert section.attrib == {"Version": "1", "Count": "2"}, section.attrib
+assert list(section.attrib.items()) == [("Version", "1"), ("Count", "2")], section.attrib
 files = [e.get("File") for e in section]
 assert [e.tag for e in section] == ["LogFile", "LogFile"], [e.tag for e in section]
 assert files == ["Viewer.log", "Caf\u00e9 & <Co>.log"], files
