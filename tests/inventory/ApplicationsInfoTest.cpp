@@ -40,23 +40,11 @@ std::unique_ptr<FolderContent> InstallFolder(const std::wstring& path, const std
                                            FolderContent::OptionShowPath | FolderContent::OptionPlain, false);
 }
 
-TEST(ApplicationsInfo, RootIsEmptyWithItsFixedFacts)
-{
-    ApplicationsInfo info;
-    FolderContent& root = info.Root();
-    EXPECT_TRUE(root.IsRoot());
-    EXPECT_EQ(root.Options(), 1u);
-    EXPECT_EQ(root.Name(), L"Root");
-    EXPECT_EQ(root.MainFolder(), L"");
-    EXPECT_EQ(root.SubFolder(), L"");
-    EXPECT_EQ(root.Processors(), nullptr);
-    EXPECT_TRUE(root.Folders().IsEmpty());
-    EXPECT_TRUE(root.Files().IsEmpty());
-}
-
 TEST(ApplicationsInfo, FoldersAndFilesKeepTheirKeyOrder)
 {
     ApplicationsInfo info;
+    EXPECT_TRUE(info.Root().IsRoot());
+    EXPECT_EQ(info.Root().Name(), L"Root");
     for (const wchar_t* label : {L"Zeta", L"alpha", L"Beta"})
         info.Root().AddFolder(InstallFolder(L"C:\\" + std::wstring(label), label));
     EXPECT_EQ(Keys(info.Root().Folders()), (V{L"alpha", L"Beta", L"Zeta"}));
@@ -66,24 +54,6 @@ TEST(ApplicationsInfo, FoldersAndFilesKeepTheirKeyOrder)
         ASSERT_NE(FolderContent::RecordFile(&folder, L"Z:\\nowhere", L"", name), nullptr);
     EXPECT_EQ(Keys(folder.Files()),
               (V{L"a.txt", L"A.txt", L"b.txt", L"x.dll", L"x1.dll", L"x_y.dll", L"xa.dll"}));
-}
-
-TEST(FolderContent, FullPathJoinsMainFolderAndSubFolder)
-{
-    struct Case
-    {
-        const wchar_t* main;
-        const wchar_t* sub;
-        const wchar_t* full;
-    };
-    const Case cases[] = {
-        {L"C:\\Orvo", L"", L"C:\\Orvo"},
-        {L"C:\\Orvo\\", L"Gobo\\Gel", L"C:\\Orvo\\Gobo\\Gel"},
-        {L"C:\\Orvo\\.\\Bin\\..", L"Gobo", L"C:\\Orvo\\Gobo"},
-        {L"", L"", L""},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(FolderContent(c.main, c.sub, L"x", 0, false).FullPath(), c.full) << Narrow(c.main);
 }
 
 TEST(FolderContent, IsNewTopFolderComparesNormalisedPathsIgnoringCase)
