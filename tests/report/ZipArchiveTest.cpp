@@ -654,6 +654,37 @@ TEST_F(ZipArchiveTest, FailedWriteEndsTheArchive)
     EXPECT_FALSE(zip.IsOpen());
 }
 
+// A source that opens but cannot be read (under Wine, a Linux process's memory
+// file): the entry begun for it is cut off again and the archive goes on.
+TEST_F(ZipArchiveTest, UnreadableSourceLeavesNoPartialEntry)
+{
+    const std::wstring unreadable = L"Z:\\proc\\self\\mem";
+    {
+        Misc::FileHandle probe(::CreateFileW(unreadable.c_str(), GENERIC_READ,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                             nullptr));
+        char byte = 0;
+        DWORD n = 0;
+        if (!probe || ::ReadFile(probe.Get(), &byte, 1, &n, nullptr))
+            GTEST_SKIP() << "no unreadable file here";
+    }
+    const std::wstring fine = Source(L"fine.log", "fine\r\n");
+    const std::wstring archive = PathOf(L"unreadable.zip");
+    ZipArchive zip;
+    ASSERT_TRUE(zip.Open(archive));
+    ASSERT_TRUE(zip.AddFile(L"fine.log", fine));
+    const std::size_t before = ReadBytes(archive).size();
+    EXPECT_FALSE(zip.AddFile(L"mem.log", unreadable));
+    EXPECT_FALSE(zip.AddFile(L"mem.gz", unreadable));
+    EXPECT_EQ(ReadBytes(archive).size(), before) << "the begun entry is cut off";
+    EXPECT_TRUE(zip.AddFile(L"fine2.log", fine));
+    ASSERT_TRUE(zip.Close());
+    const ParsedArchive parsed = Parse(ReadBytes(archive));
+    ExpectConsistent(parsed);
+    ASSERT_EQ(parsed.entries.size(), 2u);
+    EXPECT_EQ(parsed.entries[1].name, "fine2.log");
+}
+
 // Large sources go through in blocks with the CRC over every byte; a file that
 // does not shrink is still a deflated entry.
 TEST_F(ZipArchiveTest, LargeSourcesStreamThroughInBlocks)
