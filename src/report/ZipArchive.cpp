@@ -4,8 +4,6 @@
 
 #include <zlib.h>
 
-#include <cstring>
-#include <limits>
 #include <vector>
 
 namespace Misc
