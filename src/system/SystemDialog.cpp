@@ -1,0 +1,110 @@
+#include "system/SystemDialog.h"
+
+CSystemDialog::CSystemDialog(UI::CDialog* owner) : UI::SizeDialog(kTemplateId, owner)
+{
+    Build();
+}
+
+CSystemDialog::CSystemDialog(HWND parent) : UI::SizeDialog(kTemplateId, parent)
+{
+    Build();
+}
+
+// The window goes before the font and the records it refers to.
+CSystemDialog::~CSystemDialog()
+{
+    DestroyWindow();
+}
+
+// The tree takes all the page; the unused edit box and button keep to the bottom
+// edge.
+void CSystemDialog::Build()
+{
+    if (UI::RelativeLayout* layout = Layout())
+    {
+        layout->AddItem(kTreeId, 0, 0, 1, 1);
+        layout->AddItem(kEditId, 0, 1, 0.2, 0);
+        layout->AddItem(kCalcId, 0.2, 1, 0, 0);
+    }
+    m_font.Reset(::CreateFontW(-12, 0, 0, 0, FW_LIGHT, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEVICE_PRECIS,
+                               CLIP_LH_ANGLES, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Consolas"));
+}
+
+BOOL CSystemDialog::OnInitDialog()
+{
+    UI::SizeDialog::OnInitDialog();
+    m_tree = GetDlgItem(kTreeId);
+    if (m_tree && m_font)
+        ::SendMessageW(m_tree, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), TRUE);
+    FillTree();
+    for (int id : {kEditId, kCalcId})
+        if (HWND control = GetDlgItem(id))
+            ::ShowWindow(control, SW_HIDE);
+    return TRUE;
+}
+
+bool CSystemDialog::OnNotify(NMHDR* header, LRESULT& result)
+{
+    if (header && header->idFrom == static_cast<UINT_PTR>(kTreeId) && header->code == NM_CUSTOMDRAW)
+    {
+        result = CommonDraw::OnCustomDraw(reinterpret_cast<NMTVCUSTOMDRAW*>(header));
+        return true;
+    }
+    return UI::SizeDialog::OnNotify(header, result);
+}
+
+void CSystemDialog::OnDestroy()
+{
+    EmptyTree();
+    m_tree = nullptr;
+    UI::SizeDialog::OnDestroy();
+}
+
+// Rows are detached from their records before the records go.
+void CSystemDialog::EmptyTree()
+{
+    m_draw.EmptyTree(m_tree);
+}
+
+void CSystemDialog::Clear()
+{
+    EmptyTree();
+    m_model.Os().Reset();
+    m_model.Adapters().Clear();
+    FillTree();
+}
+
+void CSystemDialog::Scan(IStatusInfo* status)
+{
+    EmptyTree();
+    m_model.Os().Reset();
+    m_model.Adapters().Clear();
+    if (status)
+        status->ShowActivity(L"SCANNING SYSTEM ...");
+    m_model.Os().Collect(status);
+    if (status)
+        status->ShowActivity(L"SCANNING ADAPTERS ...");
+    m_model.Adapters().Collect(status);
+    FillTree();
+}
+
+// Rebuilt from the model every time, so switching tabs returns every branch to its
+// standard expansion.
+void CSystemDialog::FillTree()
+{
+    EmptyTree();
+    if (!m_tree)
+        return;
+    const bool os = m_draw.AddOsBranch(m_tree, TVI_ROOT, m_model);
+    const bool adapters = m_draw.AddAdapterBranch(m_tree, TVI_ROOT, m_model);
+    if (!os && !adapters)
+    {
+        TVINSERTSTRUCTW insert = {};
+        insert.hParent = TVI_ROOT;
+        insert.hInsertAfter = TVI_LAST;
+        insert.item.mask = TVIF_TEXT;
+        insert.item.pszText = const_cast<wchar_t*>(L"< No info >");
+        ::SendMessageW(m_tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert));
+    }
+    m_draw.SetNeedsFill(false);
+}

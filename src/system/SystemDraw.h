@@ -1,0 +1,28 @@
+#pragma once
+// Builds the System tab's tree from the System model.
+
+#include "system/SystemInfo.h"
+#include "ui/CommonDraw.h"
+
+#include <commctrl.h>
+
+// Kinds of the System tree's rows.
+enum SystemItemKind : int
+{
+    kSystemItemPlain = 0,
+    kSystemItemOsHeading = 11,
+    kSystemItemAdaptersHeading = 12,
+    kSystemItemAdapterGroup = 13, // adapter lines and the address group lines
+};
+
+class SystemDraw : public CommonDraw
+{
+  public:
+    // Inserts `text` as the last child of `parent` (none: the root) with a record of
+    // `kind`; gives the new row, or none when it could not be inserted.
+    HTREEITEM AddItem(HWND tree, HTREEITEM parent, const std::wstring& text, int kind);
+    // Each gives true when its heading line was added.
+    bool AddOsBranch(HWND tree, HTREEITEM parent, const SystemInfo& model);
+    bool AddAdapterBranch(HWND tree, HTREEITEM parent, const SystemInfo& model);
+    void AddAddressBranch(HWND tree, HTREEITEM adapterLine, const AdapterInfo& adapter);
+};
