@@ -17,12 +17,10 @@ using OrvoTest::Narrow;
 class CountingSink : public IStatusInfo
 {
   public:
-    void ShowActivity(const wchar_t* text) override { activities.push_back(text); }
-    void SetStatus(const wchar_t* text) override { statuses.push_back(text); }
-    void Tick(bool big) override { big ? ++bigTicks : ++smallTicks; }
-
-    std::vector<std::wstring> activities, statuses;
-    int bigTicks = 0, smallTicks = 0;
+    void ShowActivity(const wchar_t*) override { ++others; }
+    void SetStatus(const wchar_t*) override { ++others; }
+    void Tick(bool big) override { big ? ++bigTicks : ++others; }
+    int bigTicks = 0, others = 0;
 };
 
 WindowsVersion Version(DWORD platform, DWORD major, DWORD minor, DWORD build, const wchar_t* sp = L"",
@@ -42,7 +40,7 @@ WindowsVersion Version(DWORD platform, DWORD major, DWORD minor, DWORD build, co
 
 TEST(WindowsName, EveryRowOfTheNameTable)
 {
-    constexpr BYTE ws = VER_NT_WORKSTATION, dc = VER_NT_DOMAIN_CONTROLLER, srv = VER_NT_SERVER;
+    constexpr BYTE ws = VER_NT_WORKSTATION, srv = VER_NT_SERVER;
     struct Case
     {
         WindowsVersion version;
@@ -52,7 +50,6 @@ TEST(WindowsName, EveryRowOfTheNameTable)
     };
     const Case cases[] = {
         {Version(0, 3, 10, 0), 0, false, L"Windows 3.1"},
-        {Version(0, 6, 1, 0), 0, false, L"Windows 3.1"},
         {Version(1, 3, 95, 0), 0, false, L"Windows 95"},
         {Version(1, 4, 0, 950, L" C"), 0, false, L"Windows 95 OSR2"},
         {Version(1, 4, 0, 950, L" B"), 0, false, L"Windows 95"},
@@ -60,7 +57,6 @@ TEST(WindowsName, EveryRowOfTheNameTable)
         {Version(1, 4, 0, 950, L""), 0, false, L"Windows 95"},
         {Version(1, 4, 10, 2222, L" A "), 0, false, L"Windows 98 SE"},
         {Version(1, 4, 10, 1998, L""), 0, false, L"Windows 98"},
-        {Version(1, 4, 10, 1998, L" C"), 0, false, L"Windows 98"},
         {Version(1, 4, 90, 3000, L" "), 0, false, L"Windows Me or better"},
         {Version(1, 4, 3, 0), 0, false, L"Windows Me or better"},
         {Version(1, 5, 0, 0), 0, false, L"Windows Me or better"},
@@ -75,10 +71,8 @@ TEST(WindowsName, EveryRowOfTheNameTable)
         {Version(2, 5, 2, 3790, L"", true, srv, 0x8000), 9, true, L"Windows Home Server"},
         {Version(2, 5, 2, 3790, L"", true, ws), 0, false, L"Windows Server 2003"},
         {Version(2, 5, 2, 3790, L"", true, srv), 9, true, L"Windows Server 2003 R2"},
-        {Version(2, 5, 2, 3790, L"", true, dc), 0, false, L"Windows Server 2003"},
         {Version(2, 5, 7, 3790, L"", true, srv), 0, false, L"Windows Server 2003"},
         {Version(2, 6, 0, 6002, L"", true, srv), 0, false, L"Windows Server 2008"},
-        {Version(2, 6, 0, 6002, L"", true, dc), 0, false, L"Windows Server 2008"},
         {Version(2, 6, 0, 6002, L"", true, ws), 0, false, L"Windows Vista"},
         {Version(2, 6, 0, 6002, L"", false, srv), 0, false, L"Windows Vista"},
         {Version(2, 6, 1, 7601, L"", true, srv), 0, false, L"Windows Server 2008 R2"},
@@ -89,17 +83,13 @@ TEST(WindowsName, EveryRowOfTheNameTable)
         {Version(2, 6, 3, 9600, L"", true, srv), 0, false, L"Windows Server 2012 R2"},
         {Version(2, 6, 3, 9600, L"", true, ws), 0, false, L"Windows 8.1"},
         {Version(2, 6, 4, 9841, L"", true, srv), 0, false, L"Windows 8.1"},
-        {Version(2, 6, 9, 0, L"", true, ws), 0, false, L"Windows 8.1"},
         {Version(2, 10, 0, 19045), 0, false, L"Windows 10"},
         {Version(2, 10, 0, 21999), 0, false, L"Windows 10"},
         {Version(2, 10, 0, 22000), 0, false, L"Windows 11"},
-        {Version(2, 10, 0, 26100), 0, false, L"Windows 11"},
         {Version(2, 10, 0, 17763, L"", true, srv), 0, false, L"Windows 10"},
         {Version(2, 10, 0, 0x10000 + 19045), 0, false, L"Windows 11"}, // decided on all 32 bits
         {Version(2, 10, 1, 0), 0, false, L"Windows 11 or later"},
         {Version(2, 7, 0, 0), 0, false, L"Windows 11 or later"},
-        {Version(2, 8, 0, 0), 0, false, L"Windows 11 or later"},
-        {Version(2, 9, 2, 0), 0, false, L"Windows 11 or later"},
         {Version(2, 11, 0, 0), 0, false, L"Windows 11 or later"},
         {Version(3, 10, 0, 0), 0, false, L"Unknown platform"},
         {Version(7, 6, 1, 0), 0, false, L"Unknown platform"},
@@ -182,17 +172,6 @@ TEST(WindowsVersionCache, FirstSuccessfulQueryHoldsForTheWholeRun)
     EXPECT_EQ(Narrow(second), "Windows 10 (10.0  build 19045)");
     EXPECT_EQ(queries, 2);
     cache.QueryName(nullptr, platform); // no target: nothing to copy, no crash
-}
-
-TEST(QueryWindowsName, RealQueryIsStableWithinTheRun)
-{
-    std::wstring first, second;
-    QueryWindowsName(&first);
-    QueryWindowsName(&second);
-    EXPECT_EQ(first, second);
-    EXPECT_EQ(first.rfind(L"Windows ", 0), 0u) << Narrow(first);
-    EXPECT_NE(first.find(L" build "), std::wstring::npos) << Narrow(first);
-    EXPECT_EQ(first.back(), L')');
 }
 
 TEST(ArchitectureText, CodesOfTheNativeProcessor)
@@ -393,8 +372,7 @@ TEST_F(RealOsFacts, CollectGathersEveryFactWithThreeBigTicks)
     CountingSink sink;
     facts.Collect(&sink);
     EXPECT_EQ(sink.bigTicks, 3);
-    EXPECT_EQ(sink.smallTicks, 0);
-    EXPECT_TRUE(sink.activities.empty());
+    EXPECT_EQ(sink.others, 0);
     EXPECT_TRUE(facts.scanned);
     EXPECT_EQ(facts.installDateRaw, 1700000000);
     EXPECT_EQ(facts.installDateText, InstallDateText(1700000000));
@@ -414,39 +392,6 @@ TEST_F(RealOsFacts, CollectGathersEveryFactWithThreeBigTicks)
     std::wstring version;
     QueryWindowsName(&version);
     EXPECT_EQ(facts.versionText, version);
-
-    std::wstring copy;
-    facts.CopyInstallDateText(copy);
-    EXPECT_EQ(copy, facts.installDateText);
-    facts.CopyArchitecture(copy);
-    EXPECT_EQ(copy, facts.architecture);
-
-    facts.Reset();
-    EXPECT_FALSE(facts.scanned);
-    EXPECT_TRUE(facts.versionText.empty() && facts.installDateText.empty() && facts.architecture.empty() &&
-                facts.computerName.empty());
-    EXPECT_EQ(facts.installDateRaw, 0);
-    EXPECT_FALSE(facts.wow64);
-}
-
-TEST_F(RealOsFacts, CollectWithoutSinkAndWithoutInstallDate)
-{
-    SetInstallDate(0);
-    OsFacts facts;
-    facts.Collect(nullptr);
-    EXPECT_TRUE(facts.scanned);
-#ifdef _WIN64
-    // 0 in the default view: the 32-bit view is asked next, so the raw value is
-    // whatever that view holds; with nothing there it stays unknown.
-    std::int32_t view32 = 0;
-    if (!ReadMachineInt32(kKey, L"InstallDate", KEY_WOW64_32KEY, view32) || view32 == 0)
-    {
-        EXPECT_EQ(facts.installDateRaw, 0);
-        EXPECT_EQ(Narrow(facts.installDateText), "Unknown");
-    }
-    else
-        EXPECT_EQ(facts.installDateRaw, view32);
-#endif
 }
 
 } // namespace
