@@ -1,0 +1,92 @@
+#include "app/SaveAsDialog.h"
+
+#include "misc/Handles.h"
+
+#include <commdlg.h>
+#include <shobjidl.h>
+
+#include <utility>
+#include <vector>
+
+namespace
+{
+
+SaveAsHandler& CurrentHandler()
+{
+    static SaveAsHandler handler;
+    return handler;
+}
+
+constexpr wchar_t kFilterName[] = L"ZIP files (*.zip)";
+constexpr wchar_t kFilterPattern[] = L"*.zip";
+constexpr wchar_t kDefaultExtension[] = L"zip";
+
+// Gives false when the newer dialog is not available at all; `path` stays empty when
+// the user cancelled.
+bool ShowFileSaveDialog(HWND owner, const std::wstring& defaultName, std::wstring& path)
+{
+    Misc::ComPtr<IFileSaveDialog> dialog;
+    if (FAILED(::CoCreateInstance(CLSID_FileSaveDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileSaveDialog,
+                                  dialog.PutVoid())) ||
+        !dialog)
+        return false;
+    const COMDLG_FILTERSPEC types[] = {{kFilterName, kFilterPattern}};
+    FILEOPENDIALOGOPTIONS options = 0;
+    if (FAILED(dialog->SetFileTypes(1, types)) || FAILED(dialog->SetFileTypeIndex(1)) ||
+        FAILED(dialog->SetDefaultExtension(kDefaultExtension)) ||
+        FAILED(dialog->SetFileName(defaultName.c_str())) || FAILED(dialog->GetOptions(&options)) ||
+        FAILED(dialog->SetOptions(options | FOS_OVERWRITEPROMPT | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST |
+                                  FOS_NOREADONLYRETURN)))
+        return false;
+    if (FAILED(dialog->Show(owner)))
+        return true; // cancelled (or closed): no path
+    Misc::ComPtr<IShellItem> item;
+    if (FAILED(dialog->GetResult(item.Put())) || !item)
+        return true;
+    wchar_t* name = nullptr;
+    if (SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, &name)) && name)
+        path = name;
+    ::CoTaskMemFree(name);
+    return true;
+}
+
+std::wstring ShowOlderSaveDialog(HWND owner, const std::wstring& defaultName)
+{
+    std::vector<wchar_t> buffer(32768, L'\0');
+    defaultName.copy(buffer.data(), buffer.size() - 1);
+    std::wstring filter = std::wstring(kFilterName) + L'\0' + kFilterPattern + L'\0' + L'\0';
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = filter.c_str();
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = buffer.data();
+    ofn.nMaxFile = static_cast<DWORD>(buffer.size());
+    ofn.lpstrDefExt = kDefaultExtension;
+    ofn.Flags =
+        OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN;
+    if (!::GetSaveFileNameW(&ofn))
+        return {};
+    return buffer.data();
+}
+
+} // namespace
+
+std::wstring ShowSaveAsDialog(HWND owner, const std::wstring& defaultName)
+{
+    std::wstring path;
+    if (ShowFileSaveDialog(owner, defaultName, path))
+        return path;
+    return ShowOlderSaveDialog(owner, defaultName);
+}
+
+std::wstring AskArchivePath(HWND owner, const std::wstring& defaultName)
+{
+    const SaveAsHandler& handler = CurrentHandler();
+    return handler ? handler(owner, defaultName) : ShowSaveAsDialog(owner, defaultName);
+}
+
+SaveAsHandler SetSaveAsHandler(SaveAsHandler handler)
+{
+    return std::exchange(CurrentHandler(), std::move(handler));
+}

@@ -1,0 +1,36 @@
+#pragma once
+// The Save command: the report written section by section into the shared temporary
+// folder, then packed with every file the sections list into the archive the user
+// names.
+
+#include "misc/Attachments.h"
+#include "misc/StatusInfo.h"
+#include "report/XmlDocument.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <vector>
+
+// One section of the report: appends its element under `parent` (null: the root) and
+// the paths of its files to `attachments`; true when the section is complete.
+using SectionWriter =
+    std::function<bool(Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)>;
+
+struct SaveTargets
+{
+    HWND window = nullptr;         // owns the Save As dialog
+    IStatusInfo* status = nullptr; // the window as status sink
+    // In report order: System, installed files, log files, other files.
+    std::vector<SectionWriter> writers;
+};
+
+enum class SaveOutcome
+{
+    NotStarted, // a scan or save was running, or no report path could be reserved
+    Cancelled,  // the user cancelled the Save As dialog
+    Saved,
+    Failed, // "Saving FAILED at ..."
+};
+
+SaveOutcome SaveSequence(const SaveTargets& targets);
