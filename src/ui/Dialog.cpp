@@ -73,7 +73,9 @@ bool CDialog::OnCommand(WORD id, WORD code, HWND)
 {
     if (code != BN_CLICKED && code != 0)
         return false;
-    if (id == IDOK)
+    // Enter in a dialog without an OK button does nothing, as with the platform's
+    // own dialog handling.
+    if (id == IDOK && ::GetDlgItem(m_hwnd, IDOK))
     {
         OnOK();
         return true;

@@ -1,0 +1,220 @@
+#include "app/OrvoDiagDlg.h"
+
+#include "app/ScanSequence.h"
+#include "misc/Text.h"
+#include "resource.h"
+
+namespace
+{
+
+constexpr UINT kAboutCommand = IDM_ABOUTBOX; // 16
+const wchar_t kNothingScanned[] = L"Nothing scanned yet ...";
+
+HICON LoadAppIcon(int metricX, int metricY)
+{
+    return static_cast<HICON>(::LoadImageW(UI::CDialog::ResourceInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                           IMAGE_ICON, ::GetSystemMetrics(metricX),
+                                           ::GetSystemMetrics(metricY), LR_DEFAULTCOLOR));
+}
+
+// "Tahoma" at 8.5 points on the screen.
+HFONT CreateTabFont()
+{
+    Misc::WindowDc screen(nullptr);
+    LOGFONTW description = {};
+    description.lfHeight = -::MulDiv(85, ::GetDeviceCaps(screen.Get(), LOGPIXELSY), 720);
+    description.lfWeight = FW_NORMAL;
+    description.lfCharSet = DEFAULT_CHARSET;
+    wcscpy_s(description.lfFaceName, L"Tahoma");
+    return ::CreateFontIndirectW(&description);
+}
+
+} // namespace
+
+COrvoDiagDlg::COrvoDiagDlg(HWND parent)
+    : SizeDialog(IDD_ORVODIAG_DIALOG, parent), m_icon(LoadAppIcon(SM_CXICON, SM_CYICON)),
+      m_smallIcon(LoadAppIcon(SM_CXSMICON, SM_CYSMICON)), m_systemPage(this), m_filesPage(this),
+      m_logFilesPage(this)
+{
+    UI::RelativeLayout* layout = Layout();
+    layout->AddItem(IDC_TAB_STRIP, 0, 0, 1, 1);
+    layout->AddItem(IDC_SCAN, 0, 1, 0, 0);
+    layout->AddItem(IDC_SPINNER, 0, 1, 0, 0);
+    layout->AddItem(IDC_STATUS, 0, 1, 1, 0);
+    layout->AddItem(IDC_SAVE, 1, 1, 0, 0);
+    layout->AddItem(IDCANCEL, 1, 1, 0, 0);
+}
+
+// The window goes before its parts, so that no message reaches a part already gone.
+// The parts then go in the reverse order of their construction: the pages, the
+// shared file manager's holder (the staging folder goes with the last holder), the
+// tab strip.
+COrvoDiagDlg::~COrvoDiagDlg()
+{
+    DestroyWindow();
+}
+
+POINT COrvoDiagDlg::IconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight)
+{
+    return {(clientWidth - iconWidth + 1) / 2, (clientHeight - iconHeight + 1) / 2};
+}
+
+// The tab strip and the pages exist before the layout takes its measures; the dialog
+// is not visible yet, so a failure ends it before it is ever shown.
+bool COrvoDiagDlg::CreateChildWindows()
+{
+    HWND window = GetHwnd();
+    if (!m_tabStrip.Create(window, WS_VISIBLE | WS_TABSTOP, RECT{}, IDC_TAB_STRIP_NEW))
+        return false;
+    HWND strip = m_tabStrip.GetHwnd();
+    struct PageToCreate
+    {
+        UI::CDialog& page;
+        UINT templateId;
+        int id;
+    };
+    const PageToCreate pages[] = {
+        {m_systemPage, IDD_SYSTEM_PAGE, IDC_PAGE_SYSTEM},
+        {m_filesPage, IDD_FILES_PAGE, IDC_PAGE_FILES},
+        {m_logFilesPage, IDD_LOGFILES_PAGE, IDC_PAGE_LOGFILES},
+    };
+    for (const auto& p : pages)
+    {
+        if (!p.page.Create(strip, p.templateId))
+            return false;
+        ::SetWindowLongPtrW(p.page.GetHwnd(), GWLP_ID, p.id);
+    }
+    return true;
+}
+
+BOOL COrvoDiagDlg::OnInitDialog()
+{
+    if (!CreateChildWindows())
+    {
+        if (IsModal())
+            EndDialog(-1);
+        else
+            DestroyWindow();
+        return FALSE;
+    }
+    // The client size and the controls' rectangles are taken while the placeholder
+    // still stands where the tab strip goes.
+    SizeDialog::OnInitDialog();
+    HWND window = GetHwnd();
+
+    if (HMENU menu = ::GetSystemMenu(window, FALSE))
+    {
+        wchar_t text[128] = {};
+        if (::LoadStringW(ResourceInstance(), IDS_ABOUTBOX, text, ARRAYSIZE(text)) > 0 && text[0])
+        {
+            ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuW(menu, MF_STRING, kAboutCommand, text);
+        }
+    }
+    ::SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon.Get()));
+    ::SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon.Get()));
+
+    m_tabStrip.PlaceOver(window, IDC_TAB_STRIP);
+    m_systemItem = m_tabStrip.Add(m_systemPage.GetHwnd(), L"System");
+    m_filesItem = m_tabStrip.Add(m_filesPage.GetHwnd(), L"Files");
+    m_logFilesItem = m_tabStrip.Add(m_logFilesPage.GetHwnd(), L"Log Files");
+
+    m_tabFont.Reset(CreateTabFont());
+    HFONT font = static_cast<HFONT>(m_tabFont.Get());
+    m_tabStrip.SetFonts(font, font);
+
+    m_tabStrip.SetPageBorder(false);
+    m_tabStrip.SetEqualTabWidths(true);
+    m_tabStrip.ShowCloseButton(true);
+    m_tabStrip.SetNotifyManager(this);
+    m_tabStrip.Update();
+    ::InvalidateRect(m_tabStrip.GetHwnd(), nullptr, FALSE);
+
+    SetStatus(kNothingScanned);
+    // The first scan runs as soon as the message loop takes this, with the window shown.
+    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), 0);
+    return TRUE;
+}
+
+// Selecting a tab rebuilds that page's view from its model; nothing is scanned again.
+void COrvoDiagDlg::OnTabSelected(TabCtrl*, HTAB item)
+{
+    if (item == m_systemItem)
+        m_systemPage.FillTree();
+    else if (item == m_filesItem)
+        m_filesPage.FillTree();
+    else if (item == m_logFilesItem)
+        m_logFilesPage.Refresh();
+}
+
+// Each collector takes its place here when its page or controller exists; until then
+// the sequence runs without it.
+void COrvoDiagDlg::FillScanTargets(ScanTargets& targets)
+{
+    targets.window = GetHwnd();
+    targets.status = this;
+    targets.systemPage = nullptr;
+    targets.filesPage = nullptr;
+    targets.logFilesPage = nullptr;
+    targets.otherFiles = nullptr;
+}
+
+void COrvoDiagDlg::Scan()
+{
+    ScanTargets targets;
+    FillScanTargets(targets);
+    ScanSequence(targets);
+}
+
+void COrvoDiagDlg::Save() {}
+
+bool COrvoDiagDlg::OnCommand(WORD id, WORD code, HWND control)
+{
+    switch (id)
+    {
+    case IDC_SCAN:
+        Scan();
+        return true;
+    case IDC_SAVE:
+        Save();
+        return true;
+    case IDC_TAB_STRIP:
+        return true;
+    default:
+        return SizeDialog::OnCommand(id, code, control);
+    }
+}
+
+bool COrvoDiagDlg::OnSysCommand(UINT id, LPARAM)
+{
+    if ((id & 0xFFF0) != kAboutCommand)
+        return false;
+    CAboutDlg about(GetHwnd());
+    about.DoModal();
+    return true;
+}
+
+// Minimized, the window shows only its icon, centred.
+bool COrvoDiagDlg::OnPaint()
+{
+    HWND window = GetHwnd();
+    if (!::IsIconic(window))
+        return false;
+    PAINTSTRUCT ps = {};
+    HDC dc = ::BeginPaint(window, &ps);
+    ::SendMessageW(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client = {};
+    ::GetClientRect(window, &client);
+    const POINT at =
+        IconOrigin(client.right, client.bottom, ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON));
+    ::DrawIcon(dc, at.x, at.y, m_icon.Get());
+    ::EndPaint(window, &ps);
+    return true;
+}
+
+HICON COrvoDiagDlg::OnQueryDragIcon()
+{
+    return m_icon.Get();
+}
+
+CAboutDlg::CAboutDlg(HWND parent) : CDialog(IDD_ABOUTBOX, parent) {}

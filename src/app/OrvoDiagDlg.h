@@ -1,0 +1,67 @@
+#pragma once
+// The program's main window: the tab strip with the System, Files and Log Files
+// pages above a row with Scan, the spinner, the status line, Save and Exit.
+
+#include "app/Pages.h"
+#include "app/StatusSink.h"
+#include "misc/Handles.h"
+#include "report/TmpFileManager.h"
+#include "ui/SizeDialog.h"
+#include "ui/TabCtrl.h"
+
+#include <cstdint>
+
+struct ScanTargets;
+
+class COrvoDiagDlg : public UI::SizeDialog, public TabCtrlNotify, public StatusSink
+{
+  public:
+    explicit COrvoDiagDlg(HWND parent = nullptr);
+    ~COrvoDiagDlg() override;
+
+    TabCtrl& TabStrip() noexcept { return m_tabStrip; }
+    HTAB SystemItem() const noexcept { return m_systemItem; }
+    HTAB FilesItem() const noexcept { return m_filesItem; }
+    HTAB LogFilesItem() const noexcept { return m_logFilesItem; }
+    CSystemPage& SystemPage() noexcept { return m_systemPage; }
+    CFilesPage& FilesPage() noexcept { return m_filesPage; }
+    CLogFilesPage& LogFilesPage() noexcept { return m_logFilesPage; }
+    HICON Icon() const noexcept { return m_icon.Get(); }
+
+    // Where the minimized window draws its icon: centred in the client area.
+    static POINT IconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight);
+
+  protected:
+    BOOL OnInitDialog() override;
+    void OnTabSelected(TabCtrl* ctrl, HTAB item) override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    bool OnSysCommand(UINT id, LPARAM lParam) override;
+    bool OnPaint() override;
+    HICON OnQueryDragIcon() override;
+    HWND StatusWindow() const override { return GetHwnd(); }
+
+  private:
+    bool CreateChildWindows();
+    void FillScanTargets(ScanTargets& targets);
+    void Scan();
+    void Save();
+
+    Misc::Icon m_icon;
+    Misc::Icon m_smallIcon;
+    TabCtrlEx<TabCtrlStyle_VS2010_bars> m_tabStrip;
+    Misc::TmpFileManager m_fileManagerHolder;
+    HTAB m_systemItem = nullptr;
+    CSystemPage m_systemPage;
+    HTAB m_filesItem = nullptr;
+    CFilesPage m_filesPage;
+    HTAB m_logFilesItem = nullptr;
+    CLogFilesPage m_logFilesPage;
+    Misc::GdiObject m_tabFont;
+};
+
+// The About box: the icon, "OrvoDiag Version 6.0" and OK.
+class CAboutDlg : public UI::CDialog
+{
+  public:
+    explicit CAboutDlg(HWND parent);
+};

@@ -1,0 +1,354 @@
+// The main window created in the test process: its resources, layout, tab strip,
+// window menu and first scan.
+
+#include "TestSupport.h"
+
+#include "app/OrvoDiagDlg.h"
+#include "app/ScanSequence.h"
+#include "resource.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <regex>
+#include <string>
+
+namespace
+{
+
+std::wstring TextOf(HWND window)
+{
+    wchar_t text[512] = {};
+    ::GetWindowTextW(window, text, ARRAYSIZE(text));
+    return text;
+}
+
+RECT ChildRect(HWND control)
+{
+    RECT rect = {};
+    ::GetWindowRect(control, &rect);
+    ::MapWindowPoints(nullptr, ::GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void Pump(DWORD ms, HWND dialog, bool (*done)(HWND) = nullptr)
+{
+    const ULONGLONG until = ::GetTickCount64() + ms;
+    for (;;)
+    {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        {
+            if (dialog && ::IsWindow(dialog) && ::IsDialogMessageW(dialog, &msg))
+                continue;
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        if ((done && done(dialog)) || ::GetTickCount64() >= until)
+            return;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+bool IsScanned(HWND dialog)
+{
+    static const std::wregex scanned(L"Scanned at \\d\\d:\\d\\d:\\d\\d");
+    return ::IsWindow(dialog) && std::regex_match(TextOf(::GetDlgItem(dialog, IDC_STATUS)), scanned);
+}
+
+class MainWindowTest : public OrvoTest::TempDirTest
+{
+  protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        m_window = std::make_unique<COrvoDiagDlg>();
+        ASSERT_TRUE(m_window->Create(nullptr));
+        m_hwnd = m_window->GetHwnd();
+    }
+    void TearDown() override
+    {
+        m_window.reset();
+        TempDirTest::TearDown();
+    }
+    void WaitForScan()
+    {
+        Pump(30000, m_hwnd, &IsScanned);
+        ASSERT_TRUE(IsScanned(m_hwnd)) << OrvoTest::Narrow(TextOf(::GetDlgItem(m_hwnd, IDC_STATUS)));
+    }
+    HWND Item(int id) const { return ::GetDlgItem(m_hwnd, id); }
+    void ClickTab(HTAB item)
+    {
+        const RECT at = m_window->TabStrip().GetItemRect(item);
+        const LPARAM point = MAKELPARAM((at.left + at.right) / 2, (at.top + at.bottom) / 2);
+        ::SendMessageW(m_window->TabStrip().GetHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, point);
+        ::SendMessageW(m_window->TabStrip().GetHwnd(), WM_LBUTTONUP, 0, point);
+    }
+    std::wstring FirstRowText(HWND tree)
+    {
+        wchar_t text[128] = {};
+        TVITEMW item = {};
+        item.mask = TVIF_TEXT;
+        item.hItem = TreeView_GetRoot(tree);
+        item.pszText = text;
+        item.cchTextMax = ARRAYSIZE(text);
+        TreeView_GetItem(tree, &item);
+        return text;
+    }
+    void SetFirstRowText(HWND tree, const wchar_t* text)
+    {
+        TVITEMW item = {};
+        item.mask = TVIF_TEXT;
+        item.hItem = TreeView_GetRoot(tree);
+        item.pszText = const_cast<wchar_t*>(text);
+        TreeView_SetItem(tree, &item);
+    }
+
+    std::unique_ptr<COrvoDiagDlg> m_window;
+    HWND m_hwnd = nullptr;
+};
+
+TEST_F(MainWindowTest, OpensWithSystemSelectedThenScansWithoutAClick)
+{
+    EXPECT_EQ(TextOf(m_hwnd), L"Orvo Diagnostics");
+    EXPECT_EQ(TextOf(Item(IDC_STATUS)), L"Nothing scanned yet ...");
+    TabCtrl& strip = m_window->TabStrip();
+    ASSERT_EQ(strip.GetCount(), 3);
+    EXPECT_EQ(strip.GetSel(), m_window->SystemItem());
+    EXPECT_EQ(strip.GetItemText(strip.GetItem(0)), L"System");
+    EXPECT_EQ(strip.GetItemText(strip.GetItem(1)), L"Files");
+    EXPECT_EQ(strip.GetItemText(strip.GetItem(2)), L"Log Files");
+    // The strip took the placeholder's id; the pages are its children with their ids.
+    EXPECT_EQ(Item(IDC_TAB_STRIP), strip.GetHwnd());
+    EXPECT_EQ(Item(IDC_TAB_STRIP_NEW), nullptr);
+    EXPECT_EQ(::GetDlgItem(strip.GetHwnd(), IDC_PAGE_SYSTEM), m_window->SystemPage().GetHwnd());
+    EXPECT_EQ(::GetDlgItem(strip.GetHwnd(), IDC_PAGE_FILES), m_window->FilesPage().GetHwnd());
+    EXPECT_EQ(::GetDlgItem(strip.GetHwnd(), IDC_PAGE_LOGFILES), m_window->LogFilesPage().GetHwnd());
+    EXPECT_TRUE(::IsWindowVisible(m_window->SystemPage().GetHwnd()));
+    EXPECT_FALSE(::IsWindowVisible(m_window->FilesPage().GetHwnd()));
+    // No button is the default one; the texts are the template's.
+    EXPECT_EQ(TextOf(Item(IDC_SCAN)), L"Scan");
+    EXPECT_EQ(TextOf(Item(IDC_SAVE)), L"Save");
+    EXPECT_EQ(TextOf(Item(IDCANCEL)), L"Exit");
+    for (int id : {IDC_SCAN, IDC_SAVE, IDCANCEL})
+        EXPECT_EQ(::GetWindowLongPtrW(Item(id), GWL_STYLE) & BS_DEFPUSHBUTTON, 0) << id;
+    // The tab strip's two fonts are Tahoma.
+    LOGFONTW font = {};
+    ::GetObjectW(strip.GetFontSelected(), sizeof font, &font);
+    EXPECT_STREQ(font.lfFaceName, L"Tahoma");
+    EXPECT_FALSE(strip.HasPageBorder());
+    EXPECT_TRUE(strip.HasEqualTabWidths());
+    EXPECT_TRUE(strip.HasCloseButton());
+    WaitForScan();
+    for (int id : {IDC_TAB_STRIP, IDC_SCAN, IDC_SAVE, IDCANCEL})
+        EXPECT_TRUE(::IsWindowEnabled(Item(id))) << id;
+}
+
+TEST_F(MainWindowTest, WindowMenuCarriesTheAboutEntryAndIconsAreSet)
+{
+    HMENU menu = ::GetSystemMenu(m_hwnd, FALSE);
+    ASSERT_NE(menu, nullptr);
+    const int count = ::GetMenuItemCount(menu);
+    ASSERT_GE(count, 2);
+    EXPECT_EQ(::GetMenuItemID(menu, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
+    wchar_t text[64] = {};
+    ::GetMenuStringW(menu, count - 1, text, ARRAYSIZE(text), MF_BYPOSITION);
+    EXPECT_STREQ(text, L"&About OrvoDiag...");
+    MENUITEMINFOW separator = {sizeof separator, MIIM_FTYPE};
+    ::GetMenuItemInfoW(menu, count - 2, TRUE, &separator);
+    EXPECT_TRUE(separator.fType & MFT_SEPARATOR);
+    EXPECT_NE(::SendMessageW(m_hwnd, WM_GETICON, ICON_BIG, 0), 0);
+    EXPECT_NE(::SendMessageW(m_hwnd, WM_GETICON, ICON_SMALL, 0), 0);
+    EXPECT_EQ(reinterpret_cast<HICON>(::SendMessageW(m_hwnd, WM_QUERYDRAGICON, 0, 0)), m_window->Icon());
+    WaitForScan();
+}
+
+TEST_F(MainWindowTest, LayoutKeepsTheBottomRowAtTheBottom)
+{
+    WaitForScan();
+    const int ids[] = {IDC_TAB_STRIP, IDC_SCAN, IDC_SPINNER, IDC_STATUS, IDC_SAVE, IDCANCEL};
+    RECT before[6] = {};
+    for (int i = 0; i < 6; ++i)
+        before[i] = ChildRect(Item(ids[i]));
+    RECT client = {};
+    ::GetClientRect(m_hwnd, &client);
+    RECT window = {0, 0, client.right + 100, client.bottom + 50};
+    ::AdjustWindowRectEx(&window, static_cast<DWORD>(::GetWindowLongPtrW(m_hwnd, GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(::GetWindowLongPtrW(m_hwnd, GWL_EXSTYLE)));
+    ::SetWindowPos(m_hwnd, nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
+                   SWP_NOMOVE | SWP_NOZORDER);
+    Pump(50, m_hwnd);
+    RECT grown = {};
+    ::GetClientRect(m_hwnd, &grown);
+    ASSERT_EQ(grown.right - client.right, 100);
+    ASSERT_EQ(grown.bottom - client.bottom, 50);
+    // move x, move y, grow x, grow y in pixels
+    const int expected[6][4] = {{0, 0, 100, 50}, {0, 50, 0, 0},   {0, 50, 0, 0},
+                                {0, 50, 100, 0}, {100, 50, 0, 0}, {100, 50, 0, 0}};
+    for (int i = 0; i < 6; ++i)
+    {
+        const RECT now = ChildRect(Item(ids[i]));
+        EXPECT_EQ(now.left - before[i].left, expected[i][0]) << ids[i];
+        EXPECT_EQ(now.top - before[i].top, expected[i][1]) << ids[i];
+        EXPECT_EQ((now.right - now.left) - (before[i].right - before[i].left), expected[i][2]) << ids[i];
+        EXPECT_EQ((now.bottom - now.top) - (before[i].bottom - before[i].top), expected[i][3]) << ids[i];
+    }
+    // The selected page follows the strip.
+    const RECT page = ChildRect(m_window->SystemPage().GetHwnd());
+    EXPECT_EQ(page.right, ChildRect(Item(IDC_TAB_STRIP)).right - ChildRect(Item(IDC_TAB_STRIP)).left);
+}
+
+TEST_F(MainWindowTest, CannotBeMadeSmallerThanItsInitialSize)
+{
+    RECT window = {};
+    ::GetWindowRect(m_hwnd, &window);
+    MINMAXINFO info = {};
+    ::SendMessageW(m_hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, window.right - window.left);
+    EXPECT_EQ(info.ptMinTrackSize.y, window.bottom - window.top);
+    WaitForScan();
+}
+
+TEST_F(MainWindowTest, OnlyAnotherTabRebuildsItsPage)
+{
+    WaitForScan();
+    HWND filesTree = m_window->FilesPage().Tree();
+    ClickTab(m_window->FilesItem());
+    EXPECT_EQ(m_window->TabStrip().GetSel(), m_window->FilesItem());
+    EXPECT_TRUE(::IsWindowVisible(m_window->FilesPage().GetHwnd()));
+    EXPECT_FALSE(::IsWindowVisible(m_window->SystemPage().GetHwnd()));
+    EXPECT_EQ(FirstRowText(filesTree), L"< No information >");
+    // Clicking the selected tab again does not notify: the view is left as it is.
+    SetFirstRowText(filesTree, L"marked");
+    ClickTab(m_window->FilesItem());
+    EXPECT_EQ(FirstRowText(filesTree), L"marked");
+    // Away and back: the view is rebuilt from the (empty) model, with no new scan.
+    ClickTab(m_window->LogFilesItem());
+    EXPECT_EQ(TextOf(m_window->LogFilesPage().GetDlgItem(IDC_LOG_TEXT)), L"No LOG information available.");
+    EXPECT_FALSE(::IsWindowEnabled(m_window->LogFilesPage().GetDlgItem(IDC_LOG_OPEN)));
+    ClickTab(m_window->FilesItem());
+    EXPECT_EQ(FirstRowText(filesTree), L"< No information >");
+    EXPECT_TRUE(IsScanned(m_hwnd));
+}
+
+TEST_F(MainWindowTest, CloseButtonOfTheStripChangesNothing)
+{
+    WaitForScan();
+    TabCtrl& strip = m_window->TabStrip();
+    const RECT close = strip.GetCloseButtonRect();
+    const LPARAM point = MAKELPARAM((close.left + close.right) / 2, (close.top + close.bottom) / 2);
+    ::SendMessageW(strip.GetHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, point);
+    ::SendMessageW(strip.GetHwnd(), WM_LBUTTONUP, 0, point);
+    Pump(50, m_hwnd);
+    EXPECT_TRUE(::IsWindow(m_hwnd));
+    EXPECT_EQ(strip.GetCount(), 3);
+    EXPECT_EQ(strip.GetSel(), m_window->SystemItem());
+    EXPECT_TRUE(::IsWindowVisible(m_window->SystemPage().GetHwnd()));
+}
+
+// The About box opens from the window menu while the scan is running; the scan
+// waits inside its message pump and finishes once the box is closed.
+struct AboutProbe
+{
+    HWND main = nullptr;
+    bool requested = false;
+    bool scanningWhenOpened = false;
+    std::wstring text;
+    bool closed = false;
+};
+AboutProbe g_probe;
+
+BOOL CALLBACK FindAboutText(HWND child, LPARAM)
+{
+    wchar_t text[128] = {};
+    ::GetWindowTextW(child, text, ARRAYSIZE(text));
+    if (std::wstring(text).find(L"Version") != std::wstring::npos)
+        g_probe.text = text;
+    return TRUE;
+}
+
+void CALLBACK AboutTimer(HWND, UINT, UINT_PTR id, DWORD)
+{
+    if (!g_probe.requested)
+    {
+        if (!SequenceGuard::Running())
+            return;
+        g_probe.requested = true;
+        ::PostMessageW(g_probe.main, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        return;
+    }
+    HWND about = ::FindWindowW(L"#32770", L"About OrvoDiag");
+    if (!about || g_probe.closed)
+        return;
+    g_probe.scanningWhenOpened = SequenceGuard::Running();
+    ::EnumChildWindows(about, &FindAboutText, 0);
+    g_probe.closed = true;
+    ::PostMessageW(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ::KillTimer(nullptr, id);
+}
+
+TEST_F(MainWindowTest, AboutBoxOpensDuringAScanAndTheScanFinishesAfterwards)
+{
+    g_probe = AboutProbe{};
+    g_probe.main = m_hwnd;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &AboutTimer);
+    WaitForScan();
+    ::KillTimer(nullptr, timer);
+    EXPECT_TRUE(g_probe.requested);
+    EXPECT_TRUE(g_probe.closed);
+    EXPECT_TRUE(g_probe.scanningWhenOpened);
+    EXPECT_EQ(g_probe.text, L"OrvoDiag Version 6.0");
+    EXPECT_EQ(::FindWindowW(L"#32770", L"About OrvoDiag"), nullptr);
+}
+
+TEST_F(MainWindowTest, CtrlTabSwitchesPagesLikeAClick)
+{
+    WaitForScan();
+    HWND filesTree = m_window->FilesPage().Tree();
+    SetFirstRowText(filesTree, L"marked");
+    BYTE saved[256] = {};
+    ::GetKeyboardState(saved);
+    BYTE state[256] = {};
+    state[VK_CONTROL] = 0x80;
+    ::SetKeyboardState(state);
+    ::PostMessageW(m_window->SystemPage().Tree(), WM_KEYDOWN, VK_TAB, 0);
+    Pump(50, m_hwnd);
+    ::SetKeyboardState(saved);
+    EXPECT_EQ(m_window->TabStrip().GetSel(), m_window->FilesItem());
+    EXPECT_EQ(FirstRowText(filesTree), L"< No information >"); // rebuilt as on a click
+}
+
+TEST_F(MainWindowTest, ExitEndsTheWindowAndLeavesNoStagingFolder)
+{
+    WaitForScan();
+    ::SendMessageW(Item(IDCANCEL), BM_CLICK, 0, 0);
+    Pump(50, nullptr);
+    EXPECT_FALSE(::IsWindow(m_hwnd));
+    m_window.reset();
+    WIN32_FIND_DATAW found = {};
+    HANDLE find = ::FindFirstFileW((Dir() + L"\\tmp_Orvo*").c_str(), &found);
+    EXPECT_EQ(find, INVALID_HANDLE_VALUE) << OrvoTest::Narrow(found.cFileName);
+    if (find != INVALID_HANDLE_VALUE)
+        ::FindClose(find);
+}
+
+TEST(MainWindowIcon, MinimizedIconIsCentred)
+{
+    const struct
+    {
+        int width, height, icon;
+        POINT expected;
+    } cases[] = {
+        {160, 30, 32, {64, 0}}, {32, 32, 32, {0, 0}},    {33, 33, 32, {1, 1}},
+        {0, 0, 32, {-15, -15}}, {101, 51, 16, {43, 18}},
+    };
+    for (const auto& c : cases)
+    {
+        const POINT at = COrvoDiagDlg::IconOrigin(c.width, c.height, c.icon, c.icon);
+        EXPECT_EQ(at.x, c.expected.x) << c.width;
+        EXPECT_EQ(at.y, c.expected.y) << c.height;
+    }
+}
+
+} // namespace
