@@ -199,6 +199,32 @@ TEST_F(MainWindowTest, LayoutKeepsTheBottomRowAtTheBottom)
     EXPECT_EQ(page.right, ChildRect(Item(IDC_TAB_STRIP)).right - ChildRect(Item(IDC_TAB_STRIP)).left);
 }
 
+// The pages lay themselves out by their own rules inside the area the strip gives them.
+TEST_F(MainWindowTest, PagesFollowTheirOwnLayoutRules)
+{
+    WaitForScan();
+    ClickTab(m_window->LogFilesItem());
+    CLogFilesPage& logs = m_window->LogFilesPage();
+    RECT page = {};
+    ::GetClientRect(logs.GetHwnd(), &page);
+    const RECT open = ChildRect(logs.GetDlgItem(IDC_LOG_OPEN));
+    const RECT text = ChildRect(logs.GetDlgItem(IDC_LOG_TEXT));
+    const RECT selector = ChildRect(logs.GetDlgItem(IDC_LOG_SELECTOR));
+    const RECT label = ChildRect(logs.GetDlgItem(IDC_LOG_LABEL));
+    // The page is larger than its template: "Open" keeps to the bottom-right corner,
+    // the text view takes the growth, label and selector keep to the bottom edge.
+    EXPECT_NEAR(open.right, page.right, 1); // the template's units round to a pixel
+    EXPECT_EQ(text.left, 0);
+    EXPECT_NEAR(text.right, page.right, 1);
+    EXPECT_LT(text.bottom, selector.top);
+    EXPECT_LT(label.right, selector.left);
+    EXPECT_LT(selector.right, open.left);
+    EXPECT_GT(open.top, page.bottom / 2);
+    // The System page's controls below the tree stay hidden.
+    EXPECT_FALSE(::IsWindowVisible(m_window->SystemPage().GetDlgItem(IDC_SYSTEM_EDIT)));
+    EXPECT_FALSE(::IsWindowVisible(m_window->SystemPage().GetDlgItem(IDC_SYSTEM_CALC)));
+}
+
 TEST_F(MainWindowTest, CannotBeMadeSmallerThanItsInitialSize)
 {
     RECT window = {};
