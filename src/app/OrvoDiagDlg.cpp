@@ -153,7 +153,7 @@ void COrvoDiagDlg::FillScanTargets(ScanTargets& targets)
 {
     targets.window = GetHwnd();
     targets.status = this;
-    targets.systemPage = nullptr;
+    targets.systemPage = &m_systemPage;
     targets.filesPage = nullptr;
     targets.logFilesPage = nullptr;
     targets.otherFiles = nullptr;

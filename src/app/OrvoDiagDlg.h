@@ -6,6 +6,7 @@
 #include "app/StatusSink.h"
 #include "misc/Handles.h"
 #include "report/TmpFileManager.h"
+#include "system/SystemDialog.h"
 #include "ui/SizeDialog.h"
 #include "ui/TabCtrl.h"
 
@@ -23,7 +24,7 @@ class COrvoDiagDlg : public UI::SizeDialog, public TabCtrlNotify, public StatusS
     HTAB SystemItem() const noexcept { return m_systemItem; }
     HTAB FilesItem() const noexcept { return m_filesItem; }
     HTAB LogFilesItem() const noexcept { return m_logFilesItem; }
-    CSystemPage& SystemPage() noexcept { return m_systemPage; }
+    CSystemDialog& SystemPage() noexcept { return m_systemPage; }
     CFilesPage& FilesPage() noexcept { return m_filesPage; }
     CLogFilesPage& LogFilesPage() noexcept { return m_logFilesPage; }
     HICON Icon() const noexcept { return m_icon.Get(); }
@@ -51,7 +52,7 @@ class COrvoDiagDlg : public UI::SizeDialog, public TabCtrlNotify, public StatusS
     TabCtrlEx<TabCtrlStyle_VS2010_bars> m_tabStrip;
     Misc::TmpFileManager m_fileManagerHolder;
     HTAB m_systemItem = nullptr;
-    CSystemPage m_systemPage;
+    CSystemDialog m_systemPage;
     HTAB m_filesItem = nullptr;
     CFilesPage m_filesPage;
     HTAB m_logFilesItem = nullptr;

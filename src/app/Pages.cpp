@@ -60,21 +60,6 @@ CFilesPage::CFilesPage(UI::CDialog* owner) : CEmptyTreePage(IDD_FILES_PAGE, owne
     Layout()->AddItem(IDC_TREE, 0, 0, 1, 1);
 }
 
-CSystemPage::CSystemPage(UI::CDialog* owner) : CEmptyTreePage(IDD_SYSTEM_PAGE, owner, L"< No info >")
-{
-    Layout()->AddItem(IDC_TREE, 0, 0, 1, 1);
-    Layout()->AddItem(IDC_SYSTEM_EDIT, 0, 1, 0.2, 0);
-    Layout()->AddItem(IDC_SYSTEM_CALC, 0.2, 1, 0, 0);
-}
-
-BOOL CSystemPage::OnInitDialog()
-{
-    const BOOL result = CEmptyTreePage::OnInitDialog();
-    ::ShowWindow(GetDlgItem(IDC_SYSTEM_EDIT), SW_HIDE);
-    ::ShowWindow(GetDlgItem(IDC_SYSTEM_CALC), SW_HIDE);
-    return result;
-}
-
 CLogFilesPage::CLogFilesPage(UI::CDialog* owner) : SizeDialog(IDD_LOGFILES_PAGE, owner)
 {
     Layout()->AddItem(IDC_LOG_TEXT, 0, 0, 1, 1);

@@ -37,16 +37,6 @@ class CFilesPage : public CEmptyTreePage
     explicit CFilesPage(UI::CDialog* owner);
 };
 
-// The System page (template 131); the edit box and the button below the tree stay hidden.
-class CSystemPage : public CEmptyTreePage
-{
-  public:
-    explicit CSystemPage(UI::CDialog* owner);
-
-  protected:
-    BOOL OnInitDialog() override;
-};
-
 // The Log Files page (template 132): no log files known, "Open" disabled.
 class CLogFilesPage : public UI::SizeDialog
 {

@@ -143,6 +143,10 @@ TEST_F(MainWindowTest, OpensWithSystemSelectedThenScansWithoutAClick)
     WaitForScan();
     for (int id : {IDC_TAB_STRIP, IDC_SCAN, IDC_SAVE, IDCANCEL})
         EXPECT_TRUE(::IsWindowEnabled(Item(id))) << id;
+    // The scan filled the System page.
+    HWND systemTree = m_window->SystemPage().Tree();
+    EXPECT_EQ(FirstRowText(systemTree), L"Windows OS");
+    EXPECT_NE(TreeView_GetChild(systemTree, TreeView_GetRoot(systemTree)), nullptr);
 }
 
 TEST_F(MainWindowTest, WindowMenuCarriesTheAboutEntryAndIconsAreSet)
