@@ -1,5 +1,6 @@
 #include "app/OrvoDiagDlg.h"
 
+#include "app/SaveSequence.h"
 #include "app/ScanSequence.h"
 #include "misc/Text.h"
 #include "resource.h"
@@ -166,7 +167,22 @@ void COrvoDiagDlg::Scan()
     ScanSequence(targets);
 }
 
-void COrvoDiagDlg::Save() {}
+// The report's sections in their order: System, installed files, log files, other
+// files. Each subsystem's writer takes its place here when its model exists.
+void COrvoDiagDlg::FillSaveTargets(SaveTargets& targets)
+{
+    targets.window = GetHwnd();
+    targets.status = this;
+    targets.writers.push_back([this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList&)
+                              { return m_systemPage.WriteSection(document, parent); });
+}
+
+void COrvoDiagDlg::Save()
+{
+    SaveTargets targets;
+    FillSaveTargets(targets);
+    SaveSequence(targets);
+}
 
 bool COrvoDiagDlg::OnCommand(WORD id, WORD code, HWND control)
 {

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 struct ScanTargets;
+struct SaveTargets;
 
 class COrvoDiagDlg : public UI::SizeDialog, public TabCtrlNotify, public StatusSink
 {
@@ -44,6 +45,7 @@ class COrvoDiagDlg : public UI::SizeDialog, public TabCtrlNotify, public StatusS
   private:
     bool CreateChildWindows();
     void FillScanTargets(ScanTargets& targets);
+    void FillSaveTargets(SaveTargets& targets);
     void Scan();
     void Save();
 

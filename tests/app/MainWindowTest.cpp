@@ -3,7 +3,10 @@
 
 #include "TestSupport.h"
 
+#include "ZipReader.h"
+
 #include "app/OrvoDiagDlg.h"
+#include "app/SaveAsDialog.h"
 #include "app/ScanSequence.h"
 #include "resource.h"
 
@@ -361,6 +364,51 @@ TEST_F(MainWindowTest, ExitEndsTheWindowAndLeavesNoStagingFolder)
     EXPECT_EQ(find, INVALID_HANDLE_VALUE) << OrvoTest::Narrow(found.cFileName);
     if (find != INVALID_HANDLE_VALUE)
         ::FindClose(find);
+}
+
+TEST_F(MainWindowTest, SaveWritesTheScannedSystemIntoTheArchive)
+{
+    WaitForScan();
+    const std::wstring archive = PathOf(L"saved.zip");
+    std::wstring offered;
+    HWND owner = nullptr;
+    SetSaveAsHandler(
+        [&](HWND window, const std::wstring& name)
+        {
+            owner = window;
+            offered = name;
+            return archive;
+        });
+    ::SendMessageW(Item(IDC_SAVE), BM_CLICK, 0, 0);
+    SetSaveAsHandler(nullptr);
+    EXPECT_EQ(owner, m_hwnd);
+    EXPECT_TRUE(std::regex_match(offered, std::wregex(L"OrvoDiag_\\d{8}_\\d{4}\\.zip")))
+        << OrvoTest::Narrow(offered);
+    const std::wstring status = TextOf(Item(IDC_STATUS));
+    EXPECT_TRUE(std::regex_match(status, std::wregex(L"Saved at \\d\\d:\\d\\d:\\d\\d")))
+        << OrvoTest::Narrow(status);
+    bool ok = false;
+    const auto entries = AppTest::ReadZip(archive, &ok);
+    ASSERT_TRUE(ok);
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries.back().name, "OrvoDiag.xml");
+    EXPECT_NE(entries.back().data.find("<System"), std::string::npos);
+    EXPECT_NE(entries.back().data.find("<OS"), std::string::npos) << entries.back().data.substr(0, 400);
+    WIN32_FIND_DATAW found = {};
+    HANDLE find = ::FindFirstFileW((Dir() + L"\\tmp_Orvo*").c_str(), &found);
+    EXPECT_EQ(find, INVALID_HANDLE_VALUE);
+    if (find != INVALID_HANDLE_VALUE)
+        ::FindClose(find);
+}
+
+TEST_F(MainWindowTest, CancelledSaveLeavesTheStatusAsItWas)
+{
+    WaitForScan();
+    const std::wstring before = TextOf(Item(IDC_STATUS));
+    SetSaveAsHandler([](HWND, const std::wstring&) { return std::wstring(); });
+    ::SendMessageW(Item(IDC_SAVE), BM_CLICK, 0, 0);
+    SetSaveAsHandler(nullptr);
+    EXPECT_EQ(TextOf(Item(IDC_STATUS)), before);
 }
 
 TEST(MainWindowIcon, MinimizedIconIsCentred)
