@@ -26,7 +26,7 @@ function(orvo_add_test name)
   cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS;TZ_VARIANTS" ${ARGN})
   if(T_GUI AND CMAKE_CROSSCOMPILING_EMULATOR)
     set(CMAKE_CROSSCOMPILING_EMULATOR
-        ${PROJECT_SOURCE_DIR}/cmake/wine-run-gui.sh ${CMAKE_BINARY_DIR}/wineprefix)
+        ${PROJECT_SOURCE_DIR}/cmake/wine-gui-run.sh ${CMAKE_BINARY_DIR}/wineprefix-gui)
   endif()
   add_executable(${name} ${T_SOURCES})
   orvo_target_settings(${name})

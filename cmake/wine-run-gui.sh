@@ -1,6 +1,9 @@
 #!/bin/sh
 # Runs a Windows GUI program under Wine on a private Xvfb display.
 # Usage: wine-run-gui.sh PREFIX PROGRAM [ARGS...]
+# PREFIX must serve GUI runs only: Wine's desktop process, started by the first
+# program of a wineserver's life, binds every later window of the prefix to its
+# display, so a prefix whose services started without a display cannot show windows.
 # One Xvfb serves every GUI run of the prefix; it is started on first use and ends by
 # itself once no run has used it for a while. The program's output is passed through
 # a file, so that no process it starts (Wine's desktop, explorer.exe) keeps the
@@ -46,6 +49,10 @@ if ! alive "$display"; then
   pid=$(cat "$state.pid" 2>/dev/null)
   [ -n "$pid" ] && kill "$pid" 2>/dev/null
   display=""
+  # Wine's desktop process belongs to the display it started on: a new display
+  # needs a new wineserver, or windows cannot be created.
+  WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+  WINEPREFIX="$prefix" wineserver -w 2>/dev/null
   n=90
   while [ $n -lt 200 ]; do
     if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
