@@ -217,6 +217,25 @@ TEST_F(SystemPage, ScanCollectsAndShowsTheRealFacts)
     EXPECT_EQ(Snapshot(m_page->Tree())[0], "+ Windows OS #11");
 }
 
+// The page answers the tree's custom-draw notifications through the painter base:
+// every row asks for item drawing and keeps the tree's own colours.
+TEST_F(SystemPage, TreeCustomDrawGoesThroughThePainter)
+{
+    NMTVCUSTOMDRAW draw = {};
+    draw.nmcd.hdr.hwndFrom = m_page->Tree();
+    draw.nmcd.hdr.idFrom = CSystemDialog::kTreeId;
+    draw.nmcd.hdr.code = NM_CUSTOMDRAW;
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+    ItemInfo record;
+    record.kind = kSystemItemOsHeading;
+    draw.nmcd.lItemlParam = reinterpret_cast<LPARAM>(&record);
+    draw.clrText = 0x123456;
+    ASSERT_TRUE(::SendMessageW(m_page->GetHwnd(), WM_NOTIFY, CSystemDialog::kTreeId,
+                               reinterpret_cast<LPARAM>(&draw)));
+    EXPECT_EQ(::GetWindowLongPtrW(m_page->GetHwnd(), DWLP_MSGRESULT), CDRF_NOTIFYITEMDRAW | CDRF_NEWFONT);
+    EXPECT_EQ(draw.clrText, 0x123456u);
+}
+
 TEST_F(SystemPage, TreeGrowsWithThePage)
 {
     RECT before = {};
