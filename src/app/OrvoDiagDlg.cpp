@@ -175,6 +175,9 @@ void COrvoDiagDlg::FillSaveTargets(SaveTargets& targets)
     targets.status = this;
     targets.writers.push_back([this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList&)
                               { return m_systemPage.WriteSection(document, parent); });
+    targets.writers.push_back(
+        [this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
+        { return m_logFilesPage.WriteSection(document, parent, attachments); });
 }
 
 void COrvoDiagDlg::Save()

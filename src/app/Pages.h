@@ -1,8 +1,10 @@
 #pragma once
 // Pages of the main window whose views have not been built yet: real dialogs from
 // their templates with their layout rules, showing the empty state they have before
-// anything is found. They gather nothing, so they take no part in a scan or a save.
+// anything is found. They gather nothing, so they take no part in a scan; the Log
+// Files page already holds the log files model and writes its report section.
 
+#include "logs/LogFilesXML.h"
 #include "misc/Handles.h"
 #include "ui/CommonDraw.h"
 #include "ui/SizeDialog.h"
@@ -45,6 +47,11 @@ class CLogFilesPage : public UI::SizeDialog
 
     // Shows the page's state again.
     void Refresh();
+    // The "LogFiles" section; every log file is added to the attachments.
+    bool WriteSection(Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
+    {
+        return m_xml.Write(&document, parent, &m_model, &attachments);
+    }
 
   protected:
     BOOL OnInitDialog() override;
@@ -52,4 +59,6 @@ class CLogFilesPage : public UI::SizeDialog
 
   private:
     Misc::GdiObject m_textFont;
+    LogFilesInfo m_model;
+    LogFilesXML m_xml;
 };
