@@ -35,24 +35,7 @@ RECT ChildRect(HWND control)
     return rect;
 }
 
-void Pump(DWORD ms, HWND dialog, bool (*done)(HWND) = nullptr)
-{
-    const ULONGLONG until = ::GetTickCount64() + ms;
-    for (;;)
-    {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-        {
-            if (dialog && ::IsWindow(dialog) && ::IsDialogMessageW(dialog, &msg))
-                continue;
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        if ((done && done(dialog)) || ::GetTickCount64() >= until)
-            return;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
+using OrvoTest::Pump;
 
 bool IsScanned(HWND dialog)
 {
@@ -77,7 +60,7 @@ class MainWindowTest : public OrvoTest::TempDirTest
     }
     void WaitForScan()
     {
-        Pump(30000, m_hwnd, &IsScanned);
+        Pump(30000, m_hwnd, [this] { return IsScanned(m_hwnd); });
         ASSERT_TRUE(IsScanned(m_hwnd)) << OrvoTest::Narrow(TextOf(::GetDlgItem(m_hwnd, IDC_STATUS)));
     }
     HWND Item(int id) const { return ::GetDlgItem(m_hwnd, id); }

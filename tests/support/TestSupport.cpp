@@ -98,6 +98,27 @@ ScopedEnv::~ScopedEnv()
     ::SetEnvironmentVariableW(m_name.c_str(), m_hadOld ? m_old.c_str() : nullptr);
 }
 
+void Pump(DWORD ms, HWND dialog, const std::function<bool()>& done)
+{
+    const ULONGLONG until = ::GetTickCount64() + ms;
+    for (;;)
+    {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        {
+            if (dialog && ::IsWindow(dialog) && ::IsDialogMessageW(dialog, &msg))
+                continue;
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        if (done && done())
+            return;
+        if (::GetTickCount64() >= until)
+            return;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
 void TempDirTest::SetUp()
 {
     static unsigned counter = 0;
@@ -123,20 +144,23 @@ void TempDirTest::TearDown()
 
 MessageBoxCapture::MessageBoxCapture(int answer)
 {
-    Misc::SetMessageBoxHandler([this, answer](HWND owner, const std::wstring& text, const std::wstring& caption,
-                                              UINT type) {
-        m_boxes.push_back({owner, text, caption, type});
-        return answer;
-    });
+    Misc::SetMessageBoxHandler(
+        [this, answer](HWND owner, const std::wstring& text, const std::wstring& caption, UINT type)
+        {
+            m_boxes.push_back({owner, text, caption, type});
+            return answer;
+        });
 }
 
 MessageBoxCapture::~MessageBoxCapture()
 {
     Misc::SetMessageBoxHandler(nullptr);
-    Misc::SetMessageBoxHandler([](HWND, const std::wstring& text, const std::wstring& caption, UINT) {
-        ADD_FAILURE() << "unexpected message box \"" << Narrow(caption) << "\": " << Narrow(text);
-        return IDOK;
-    });
+    Misc::SetMessageBoxHandler(
+        [](HWND, const std::wstring& text, const std::wstring& caption, UINT)
+        {
+            ADD_FAILURE() << "unexpected message box \"" << Narrow(caption) << "\": " << Narrow(text);
+            return IDOK;
+        });
 }
 
 } // namespace OrvoTest

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ std::string ReadBytes(const std::wstring& path);
 bool Exists(const std::wstring& path);
 // Deletes a tree, clearing read-only attributes first (test clean-up must not fail).
 void ForceDeleteTree(const std::wstring& dir);
+
+// Dispatches the thread's messages (dialog messages through `dialog`) for up to ms
+// milliseconds, or until `done` says so.
+void Pump(DWORD ms = 0, HWND dialog = nullptr, const std::function<bool()>& done = {});
 
 // Sets an environment variable for the lifetime of the object.
 class ScopedEnv

@@ -3,27 +3,6 @@
 namespace UiTest
 {
 
-void Pump(DWORD ms, HWND dialog, const std::function<bool()>& done)
-{
-    const ULONGLONG until = ::GetTickCount64() + ms;
-    for (;;)
-    {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-        {
-            if (dialog && ::IsWindow(dialog) && ::IsDialogMessageW(dialog, &msg))
-                continue;
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        if (done && done())
-            return;
-        if (::GetTickCount64() >= until)
-            return;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
-
 RECT ChildRect(HWND control)
 {
     RECT rect = {};

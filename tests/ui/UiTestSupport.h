@@ -1,6 +1,8 @@
 #pragma once
 // Helpers of the window tests: message pumping and control geometry.
 
+#include "TestSupport.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -10,7 +12,7 @@ namespace UiTest
 
 // Dispatches every waiting message (with the dialog manager's keyboard handling for
 // `dialog`), for at most `ms` milliseconds of waiting, or until `done` gives true.
-void Pump(DWORD ms = 0, HWND dialog = nullptr, const std::function<bool()>& done = {});
+using OrvoTest::Pump;
 // A control's rectangle in its parent's client coordinates.
 RECT ChildRect(HWND control);
 SIZE ClientSize(HWND window);
