@@ -1,7 +1,7 @@
 #include "report/FileSystem.h"
 
-#include "TestSupport.h"
 #include "misc/Handles.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -47,11 +47,15 @@ TEST(ComposePath, SelectsParts)
         std::wstring expected;
     };
     const Case cases[] = {
-        {L"C:\\dir\\file.tar.gz", 12, L"file.tar.gz"}, {L"C:\\dir\\file.tar.gz", 8, L"gz"},
-        {L"C:\\dir\\file.tar.gz", 4, L"file.tar"},     {L"C:\\dir\\file.tar.gz", 3, L"C:\\dir\\"},
+        {L"C:\\dir\\file.tar.gz", 12, L"file.tar.gz"},
+        {L"C:\\dir\\file.tar.gz", 8, L"gz"},
+        {L"C:\\dir\\file.tar.gz", 4, L"file.tar"},
+        {L"C:\\dir\\file.tar.gz", 3, L"C:\\dir\\"},
         {L"C:\\dir\\file.tar.gz", 15, L"C:\\dir\\file.tar.gz"},
-        {L"C:\\dir\\file.tar.gz", 9, L"C:gz"},          {L"README", 12, L"README"},
-        {L"C:\\x\\.profile", 12, L".profile"},         {L"C:\\x\\a.", 12, L"a"},
+        {L"C:\\dir\\file.tar.gz", 9, L"C:gz"},
+        {L"README", 12, L"README"},
+        {L"C:\\x\\.profile", 12, L".profile"},
+        {L"C:\\x\\a.", 12, L"a"},
         {L"C:\\x\\y.exe", 0, L""},
     };
     for (const Case& c : cases)
@@ -117,15 +121,7 @@ class FileSystemTest : public OrvoTest::TempDirTest
 
 bool SetLastWrite(const std::wstring& path, WORD year, WORD month, WORD day, WORD hour, WORD minute)
 {
-    SYSTEMTIME st{};
-    st.wYear = year;
-    st.wMonth = month;
-    st.wDay = day;
-    st.wHour = hour;
-    st.wMinute = minute;
-    FILETIME ft{};
-    if (!::SystemTimeToFileTime(&st, &ft))
-        return false;
+    const FILETIME ft = OrvoTest::UtcFileTime(year, month, day, hour, minute, 0);
     Misc::FileHandle file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, 0, nullptr));
     return file && ::SetFileTime(file.Get(), nullptr, nullptr, &ft);
@@ -216,7 +212,6 @@ TEST_F(FileSystemTest, CreateDirFailuresShowTheirExactBox)
     SystemErrorText(static_cast<unsigned long>(code), reason);
     EXPECT_EQ(boxes.Boxes()[1].text,
               L"CreateDir( " + below + L" ) failed due to error " + std::to_wstring(code) + L" :\n" + reason);
-
 }
 
 TEST_F(FileSystemTest, DeleteDirectoryTreeRemovesEverythingOrStopsAtReadOnly)

@@ -172,19 +172,7 @@ std::uint32_t Crc32(const std::string& data)
     return ~crc;
 }
 
-FILETIME UtcFileTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second)
-{
-    SYSTEMTIME st{};
-    st.wYear = year;
-    st.wMonth = month;
-    st.wDay = day;
-    st.wHour = hour;
-    st.wMinute = minute;
-    st.wSecond = second;
-    FILETIME ft{};
-    ::SystemTimeToFileTime(&st, &ft);
-    return ft;
-}
+using OrvoTest::UtcFileTime;
 
 void SetTimes(const std::wstring& path, const FILETIME& written, const FILETIME& accessed,
               const FILETIME& created)

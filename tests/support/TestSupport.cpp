@@ -119,6 +119,20 @@ void Pump(DWORD ms, HWND dialog, const std::function<bool()>& done)
     }
 }
 
+FILETIME UtcFileTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second)
+{
+    SYSTEMTIME st{};
+    st.wYear = year;
+    st.wMonth = month;
+    st.wDay = day;
+    st.wHour = hour;
+    st.wMinute = minute;
+    st.wSecond = second;
+    FILETIME ft{};
+    ::SystemTimeToFileTime(&st, &ft);
+    return ft;
+}
+
 void TempDirTest::SetUp()
 {
     static unsigned counter = 0;

@@ -33,6 +33,9 @@ void ForceDeleteTree(const std::wstring& dir);
 // milliseconds, or until `done` says so.
 void Pump(DWORD ms = 0, HWND dialog = nullptr, const std::function<bool()>& done = {});
 
+// A file time from UTC calendar fields.
+FILETIME UtcFileTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second);
+
 // Sets an environment variable for the lifetime of the object.
 class ScopedEnv
 {
