@@ -1,6 +1,7 @@
 #include "system/OsFacts.h"
 
 #include "misc/Handles.h"
+#include "misc/NativeArchitecture.h"
 #include "misc/Text.h"
 
 #include <cwchar>
@@ -111,18 +112,12 @@ bool QueryRealVersion(WindowsVersion& version)
     return true;
 }
 
-WORD NativeArchitecture()
-{
-    SYSTEM_INFO info{};
-    ::GetNativeSystemInfo(&info);
-    return info.wProcessorArchitecture;
-}
-
 } // namespace
 
 VersionPlatform RealVersionPlatform()
 {
-    return {QueryRealVersion, NativeArchitecture, [] { return ::GetSystemMetrics(SM_SERVERR2) != 0; }};
+    return {QueryRealVersion, Misc::NativeProcessorArchitecture,
+            [] { return ::GetSystemMetrics(SM_SERVERR2) != 0; }};
 }
 
 std::wstring WindowsName(const WindowsVersion& version, const std::function<WORD()>& nativeArchitecture,
@@ -312,7 +307,7 @@ void OsFacts::Collect(IStatusInfo* status)
         status->Tick(true);
 
     wow64 = IsRunningUnderWow64();
-    architecture = ArchitectureText(NativeArchitecture());
+    architecture = ArchitectureText(Misc::NativeProcessorArchitecture());
     computerName = ComputerNameText();
     installDateText = InstallDateText(installDateRaw);
     QueryWindowsName(&versionText);
