@@ -1,0 +1,157 @@
+#include "inventory/ApplicationsDialog.h"
+
+namespace
+{
+
+const wchar_t kNoInformation[] = L"< No information >";
+
+// Thousands of rows go in without a repaint each; the tree is drawn once at the end.
+class RedrawSuspended
+{
+  public:
+    explicit RedrawSuspended(HWND window) : m_window(window)
+    {
+        if (m_window)
+            ::SendMessageW(m_window, WM_SETREDRAW, FALSE, 0);
+    }
+    ~RedrawSuspended()
+    {
+        if (!m_window)
+            return;
+        ::SendMessageW(m_window, WM_SETREDRAW, TRUE, 0);
+        ::InvalidateRect(m_window, nullptr, TRUE);
+    }
+    RedrawSuspended(const RedrawSuspended&) = delete;
+    RedrawSuspended& operator=(const RedrawSuspended&) = delete;
+
+  private:
+    HWND m_window;
+};
+
+// The installed-files scan of the inventory, once the inventory offers one.
+template <typename Inventory> void RunInstalledFilesScan(Inventory& inventory, IStatusInfo* status)
+{
+    if constexpr (requires { inventory.Scan(status); })
+        inventory.Scan(status);
+}
+
+} // namespace
+
+CApplicationsDialog::CApplicationsDialog(UI::CDialog* owner) : UI::SizeDialog(kTemplateId, owner)
+{
+    Build();
+}
+
+CApplicationsDialog::CApplicationsDialog(HWND parent) : UI::SizeDialog(kTemplateId, parent)
+{
+    Build();
+}
+
+// The window goes before the font and the records its rows refer to.
+CApplicationsDialog::~CApplicationsDialog()
+{
+    DestroyWindow();
+}
+
+// The tree takes all the page. Its font is fixed-pitch: the file lines' columns are
+// aligned by counting characters.
+void CApplicationsDialog::Build()
+{
+    if (UI::RelativeLayout* layout = Layout())
+        layout->AddItem(kTreeId, 0, 0, 1, 1);
+    m_font.Reset(::CreateFontW(-12, 0, 0, 0, FW_LIGHT, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEVICE_PRECIS,
+                               CLIP_LH_ANGLES, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Consolas"));
+}
+
+BOOL CApplicationsDialog::OnInitDialog()
+{
+    UI::SizeDialog::OnInitDialog();
+    m_tree = GetDlgItem(kTreeId);
+    if (m_tree && m_font)
+        ::SendMessageW(m_tree, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), TRUE);
+    FillTree();
+    return TRUE;
+}
+
+bool CApplicationsDialog::OnNotify(NMHDR* header, LRESULT& result)
+{
+    if (header && header->idFrom == static_cast<UINT_PTR>(kTreeId) && header->code == NM_CUSTOMDRAW)
+    {
+        result = CommonDraw::OnCustomDraw(reinterpret_cast<NMTVCUSTOMDRAW*>(header));
+        return true;
+    }
+    return UI::SizeDialog::OnNotify(header, result);
+}
+
+// The rows are detached and deleted while the records still exist.
+void CApplicationsDialog::OnDestroy()
+{
+    DeleteTreeItems(TVI_ROOT);
+    m_draw.ClearItems();
+    m_tree = nullptr;
+    UI::SizeDialog::OnDestroy();
+}
+
+void CApplicationsDialog::DeleteTreeItems(HTREEITEM item)
+{
+    RedrawSuspended quiet(m_tree);
+    DetachAndDelete(item);
+}
+
+// Every row lets go of its record before any record is deleted, so the custom-draw
+// handler never meets a freed one.
+void CApplicationsDialog::DetachAndDelete(HTREEITEM item)
+{
+    if (m_tree)
+    {
+        CommonDraw::DetachItemData(m_tree, item);
+        if (item == nullptr || item == TVI_ROOT)
+            ::SendMessageW(m_tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+    }
+    m_draw.SetNeedsFill(true);
+}
+
+void CApplicationsDialog::Clear()
+{
+    DeleteTreeItems(TVI_ROOT);
+    m_draw.ClearItems();
+    m_model.Clear();
+    FillTree();
+}
+
+void CApplicationsDialog::ScanInstalledFiles(IStatusInfo* status)
+{
+    RunInstalledFilesScan(m_model, status);
+}
+
+void CApplicationsDialog::Scan(IStatusInfo* status)
+{
+    DeleteTreeItems(TVI_ROOT);
+    m_draw.ClearItems();
+    ScanInstalledFiles(status);
+    m_draw.SetNeedsFill(true);
+    FillTree();
+}
+
+// Rebuilt only after the page was created, cleared or scanned: selecting the tab again
+// keeps the rows as the user opened them. A tree that could show nothing says so and
+// is built again next time.
+void CApplicationsDialog::FillTree()
+{
+    if (!m_draw.NeedsFill() || !m_tree)
+        return;
+    RedrawSuspended quiet(m_tree);
+    DetachAndDelete(TVI_ROOT);
+    m_draw.ClearItems();
+    if (m_draw.Fill(m_tree, TVI_ROOT, &m_model))
+    {
+        m_draw.SetNeedsFill(false);
+        return;
+    }
+    TVINSERTSTRUCTW insert = {};
+    insert.hParent = TVI_ROOT;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT;
+    insert.item.pszText = const_cast<wchar_t*>(kNoInformation);
+    ::SendMessageW(m_tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert));
+}

@@ -1,0 +1,57 @@
+#pragma once
+// The Files tab: holds the installed-files inventory, runs its part of the scan and
+// shows the inventory as an aligned, coloured tree.
+
+#include "inventory/ApplicationsDraw.h"
+#include "inventory/ApplicationsInfo.h"
+#include "misc/Handles.h"
+#include "misc/ScanSteps.h"
+#include "ui/SizeDialog.h"
+
+class CApplicationsDialog : public UI::SizeDialog, public IFilesPageScan
+{
+  public:
+    static constexpr UINT kTemplateId = 130;
+    static constexpr int kTreeId = 1000;
+
+    explicit CApplicationsDialog(UI::CDialog* owner);
+    explicit CApplicationsDialog(HWND parent);
+    ~CApplicationsDialog() override;
+
+    // The page's clear step: an empty inventory and its placeholder row.
+    void Clear() override;
+    // The page's part of a scan: the installed-files scan, then the tree refilled.
+    void Scan(IStatusInfo* status);
+    // Rebuilds the tree when the painter's needs-fill flag is set.
+    void FillTree() override;
+    // Detaches the item records of every row below `item`; from the root, also deletes
+    // all rows. Sets the needs-fill flag.
+    void DeleteTreeItems(HTREEITEM item);
+
+    // The steps the scan sequence runs itself.
+    void DeleteTreeItems() override { DeleteTreeItems(TVI_ROOT); }
+    void ClearPainterItems() override { m_draw.ClearItems(); }
+    void ScanInstalledFiles(IStatusInfo* status) override;
+    void SetPainterNeedsFill(bool needsFill) override { m_draw.SetNeedsFill(needsFill); }
+
+    ApplicationsInfo& Model() noexcept { return m_model; }
+    const ApplicationsInfo& Model() const noexcept { return m_model; }
+    const ApplicationsDraw& Painter() const noexcept { return m_draw; }
+    HWND Tree() const noexcept { return m_tree; }
+    HFONT TreeFont() const noexcept { return static_cast<HFONT>(m_font.Get()); }
+
+  protected:
+    BOOL OnInitDialog() override;
+    bool OnNotify(NMHDR* header, LRESULT& result) override;
+    void OnDestroy() override;
+
+  private:
+    void Build();
+    void DetachAndDelete(HTREEITEM item);
+
+    ApplicationsInfo m_model;
+    ApplicationsDraw m_draw;
+    // The "Applications" section writer joins here beside the model it writes.
+    HWND m_tree = nullptr;
+    Misc::GdiObject m_font;
+};
