@@ -4,6 +4,7 @@
 
 #include "app/Pages.h"
 #include "app/StatusSink.h"
+#include "inventory/ApplicationsDialog.h"
 #include "misc/Handles.h"
 #include "report/TmpFileManager.h"
 #include "system/SystemDialog.h"
@@ -26,7 +27,7 @@ class COrvoDiagDlg : public UI::SizeDialog, public TabCtrlNotify, public StatusS
     HTAB FilesItem() const noexcept { return m_filesItem; }
     HTAB LogFilesItem() const noexcept { return m_logFilesItem; }
     CSystemDialog& SystemPage() noexcept { return m_systemPage; }
-    CFilesPage& FilesPage() noexcept { return m_filesPage; }
+    CApplicationsDialog& FilesPage() noexcept { return m_filesPage; }
     CLogFilesPage& LogFilesPage() noexcept { return m_logFilesPage; }
     HICON Icon() const noexcept { return m_icon.Get(); }
 
@@ -56,7 +57,7 @@ class COrvoDiagDlg : public UI::SizeDialog, public TabCtrlNotify, public StatusS
     HTAB m_systemItem = nullptr;
     CSystemDialog m_systemPage;
     HTAB m_filesItem = nullptr;
-    CFilesPage m_filesPage;
+    CApplicationsDialog m_filesPage;
     HTAB m_logFilesItem = nullptr;
     CLogFilesPage m_logFilesPage;
     Misc::GdiObject m_tabFont;

@@ -7,58 +7,9 @@
 namespace
 {
 
-// The fixed-pitch font of the tree pages.
-HFONT CreateTreeFont()
-{
-    return ::CreateFontW(-12, 0, 0, 0, 300, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEVICE_PRECIS,
-                         CLIP_LH_ANGLES, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Consolas");
-}
-
 const wchar_t kNoLogText[] = L"No LOG information available.";
 
 } // namespace
-
-CEmptyTreePage::CEmptyTreePage(UINT templateId, UI::CDialog* owner, const wchar_t* emptyText)
-    : SizeDialog(templateId, owner), m_treeFont(CreateTreeFont()), m_emptyText(emptyText)
-{
-}
-
-BOOL CEmptyTreePage::OnInitDialog()
-{
-    const BOOL result = SizeDialog::OnInitDialog();
-    ::SendMessageW(Tree(), WM_SETFONT, reinterpret_cast<WPARAM>(m_treeFont.Get()), TRUE);
-    FillTree();
-    return result;
-}
-
-void CEmptyTreePage::FillTree()
-{
-    HWND tree = Tree();
-    if (!tree)
-        return;
-    m_painter.EmptyTree(tree);
-    TVINSERTSTRUCTW insert = {};
-    insert.hParent = TVI_ROOT;
-    insert.hInsertAfter = TVI_LAST;
-    insert.item.mask = TVIF_TEXT;
-    insert.item.pszText = const_cast<wchar_t*>(m_emptyText.c_str());
-    ::SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert));
-}
-
-bool CEmptyTreePage::OnNotify(NMHDR* header, LRESULT& result)
-{
-    if (header && header->idFrom == kTreeId && header->code == NM_CUSTOMDRAW)
-    {
-        result = CommonDraw::OnCustomDraw(reinterpret_cast<NMTVCUSTOMDRAW*>(header));
-        return true;
-    }
-    return SizeDialog::OnNotify(header, result);
-}
-
-CFilesPage::CFilesPage(UI::CDialog* owner) : CEmptyTreePage(IDD_FILES_PAGE, owner, L"< No information >")
-{
-    Layout()->AddItem(IDC_TREE, 0, 0, 1, 1);
-}
 
 CLogFilesPage::CLogFilesPage(UI::CDialog* owner) : SizeDialog(IDD_LOGFILES_PAGE, owner)
 {

@@ -208,6 +208,18 @@ bool TabCtrl::SetSel(HTAB item, bool notify)
     return true;
 }
 
+// A page reached with Ctrl+Tab is for working in: its first control takes the focus
+// (the Files and System trees), so the usual keys work there at once. Arrow keys on
+// the strip leave the focus on the strip, to step on.
+void TabCtrl::FocusSelectedPage()
+{
+    HWND page = m_selected ? m_selected->page : nullptr;
+    if (!page || !::IsWindowVisible(page))
+        return;
+    if (HWND first = ::GetNextDlgTabItem(page, nullptr, FALSE))
+        ::SetFocus(first);
+}
+
 void TabCtrl::Notify(HTAB item)
 {
     if (m_notify)
@@ -568,7 +580,8 @@ LRESULT TabCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         break;
     case kStepMessage:
-        Step(wParam != 0, true);
+        if (Step(wParam != 0, true))
+            FocusSelectedPage();
         return 0;
     default:
         break;

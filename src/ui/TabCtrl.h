@@ -3,6 +3,7 @@
 // child page window, and a close button at the end of the row. Painted off-screen.
 // Ctrl+Tab and Ctrl+Shift+Tab switch pages anywhere in the strip's window, Left and
 // Right while the strip has the focus; a switch by keyboard notifies like a click.
+// After Ctrl+Tab the new page's first control has the focus.
 
 #include "misc/Handles.h"
 
@@ -127,6 +128,7 @@ class TabCtrl
     void OnLButtonUp(POINT point);
     void SetHot(TabPart part, HTAB item);
     void ShowSelectedPage();
+    void FocusSelectedPage();
     void Notify(HTAB item);
     static void RegisterClass();
 

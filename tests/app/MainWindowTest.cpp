@@ -335,6 +335,45 @@ TEST_F(MainWindowTest, CtrlTabSwitchesPagesLikeAClick)
     EXPECT_EQ(FirstRowText(filesTree), L"< No information >"); // rebuilt as on a click
 }
 
+// The Files tree is built once per scan: tab changes keep its rows as the user opened
+// them. Reached with Ctrl+Tab, it takes the focus, so the tree keys work at once.
+TEST_F(MainWindowTest, FilesTabKeepsItsTreeAndTakesTheFocusFromTheKeyboard)
+{
+    using FolderContent = ApplicationsInfo::FolderContent;
+    WaitForScan();
+    CApplicationsDialog& files = m_window->FilesPage();
+    const std::wstring folder = OrvoTest::ExeDir() + L"..\\fixtures";
+    FolderContent* top = files.Model().Root().AddFolder(
+        std::make_unique<FolderContent>(folder, L"", L"Fixtures", FolderContent::OptionShowPath, false));
+    ASSERT_NE(FolderContent::RecordFile(top, folder, L"", L"pe64_library.dll"), nullptr);
+    files.SetPainterNeedsFill(true);
+    files.FillTree();
+    HWND tree = files.Tree();
+    const HTREEITEM row = TreeView_GetRoot(tree);
+    TreeView_Expand(tree, row, TVE_EXPAND);
+    TreeView_SelectItem(tree, row);
+    ClickTab(m_window->FilesItem());
+    ClickTab(m_window->LogFilesItem());
+    ClickTab(m_window->FilesItem());
+    EXPECT_EQ(TreeView_GetRoot(tree), row);
+    EXPECT_TRUE(TreeView_GetItemState(tree, row, TVIS_EXPANDED) & TVIS_EXPANDED);
+
+    ClickTab(m_window->SystemItem());
+    BYTE saved[256] = {};
+    ::GetKeyboardState(saved);
+    BYTE state[256] = {};
+    state[VK_CONTROL] = 0x80;
+    ::SetKeyboardState(state);
+    ::PostMessageW(m_window->SystemPage().Tree(), WM_KEYDOWN, VK_TAB, 0);
+    Pump(50, m_hwnd);
+    ::SetKeyboardState(saved);
+    EXPECT_EQ(m_window->TabStrip().GetSel(), m_window->FilesItem());
+    EXPECT_EQ(::GetFocus(), tree);
+    // The usual tree keys: Down moves to the library's row.
+    ::SendMessageW(tree, WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ(TreeView_GetSelection(tree), TreeView_GetChild(tree, row));
+}
+
 TEST_F(MainWindowTest, ExitEndsTheWindowAndLeavesNoStagingFolder)
 {
     WaitForScan();
