@@ -28,13 +28,6 @@ class RedrawSuspended
     HWND m_window;
 };
 
-// The installed-files scan of the inventory, once the inventory offers one.
-template <typename Inventory> void RunInstalledFilesScan(Inventory& inventory, IStatusInfo* status)
-{
-    if constexpr (requires { inventory.Scan(status); })
-        inventory.Scan(status);
-}
-
 } // namespace
 
 CApplicationsDialog::CApplicationsDialog(UI::CDialog* owner) : UI::SizeDialog(kTemplateId, owner)
@@ -119,9 +112,11 @@ void CApplicationsDialog::Clear()
     FillTree();
 }
 
-void CApplicationsDialog::ScanInstalledFiles(IStatusInfo* status)
+// Each scan starts from an empty inventory. The installed-files scan of the inventory
+// (registered installation folders and the program's own folder) joins here.
+void CApplicationsDialog::ScanInstalledFiles(IStatusInfo*)
 {
-    RunInstalledFilesScan(m_model, status);
+    m_model.Clear();
 }
 
 void CApplicationsDialog::Scan(IStatusInfo* status)
