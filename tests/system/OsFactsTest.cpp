@@ -382,6 +382,14 @@ TEST_F(RealOsFacts, CollectGathersEveryFactWithThreeBigTicks)
 #else
     EXPECT_TRUE(facts.architecture == L"x86" || facts.architecture == L"x64") << Narrow(facts.architecture);
     EXPECT_EQ(facts.wow64, facts.architecture == L"x64");
+    // Windows names the real processor to a WOW64 process in its environment: an
+    // independent witness that this 32-bit run is on 64-bit Windows.
+    wchar_t native[16] = {};
+    if (::GetEnvironmentVariableW(L"PROCESSOR_ARCHITEW6432", native, 16) && std::wstring(native) == L"AMD64")
+    {
+        EXPECT_TRUE(facts.wow64);
+        EXPECT_EQ(Narrow(facts.architecture), "x64");
+    }
 #endif
     wchar_t expectedName[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
