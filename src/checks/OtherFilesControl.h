@@ -1,0 +1,37 @@
+#pragma once
+// The other-files collector: stages the registry exports and the driver report in a
+// temporary folder of its own, lists them, and writes them into the report's
+// "OtherFiles" section. It has no page.
+
+#include "checks/OtherFilesInfo.h"
+#include "checks/OtherFilesXML.h"
+#include "misc/ScanSteps.h"
+
+class OtherFilesControl : public IOtherFilesScan
+{
+  public:
+    // Builds the collector with a fresh temporary file manager of its own.
+    OtherFilesControl();
+    OtherFilesControl(const OtherFilesControl&) = delete;
+    OtherFilesControl& operator=(const OtherFilesControl&) = delete;
+    virtual ~OtherFilesControl() = default;
+
+    // The list emptied and every staged file and the staging folder deleted.
+    void Clear();
+    void Scan(IStatusInfo* status) override;
+    bool WriteSection(Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
+    {
+        return m_xml.Write(&document, parent, &m_info, &attachments);
+    }
+
+    const OtherFilesInfo& Info() const { return m_info; }
+
+    void ClearEntries() override { m_info.Clear(); }
+    Misc::AFileManager* FileManager() override { return m_info.FileManager(); }
+
+  private:
+    void AddEntry(const std::wstring& path);
+
+    OtherFilesInfo m_info;
+    OtherFilesXML m_xml;
+};

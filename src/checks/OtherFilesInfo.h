@@ -1,0 +1,61 @@
+#pragma once
+// The files a scan stages only to send them in: the registry exports and the driver
+// report. One process-wide list holds them; each entry keeps the manager that staged
+// its file counted and releases the file when it goes.
+
+#include "misc/List.h"
+
+#include <memory>
+#include <string>
+
+namespace Misc
+{
+class AFileManager;
+}
+
+class OtherFilesInfo
+{
+  public:
+    class FileEntry
+    {
+      public:
+        // `manager` (may be null) is counted while the entry lives.
+        FileEntry(const std::wstring& path, Misc::AFileManager* manager);
+        FileEntry(const FileEntry&) = delete;
+        FileEntry& operator=(const FileEntry&) = delete;
+        virtual ~FileEntry();
+
+        const std::wstring& Path() const { return m_path; }
+        const std::wstring& FileName() const { return m_fileName; }
+        const std::wstring& Folder() const { return m_folder; }
+        Misc::AFileManager* Manager() const { return m_manager; }
+
+      private:
+        std::wstring m_path;
+        std::wstring m_fileName;
+        std::wstring m_folder;
+        Misc::AFileManager* m_manager;
+    };
+
+    // Shared by every OtherFilesInfo object.
+    static Misc::List<FileEntry> FileEntryList;
+
+    // Takes over one counted reference to `manager`, the collector's own.
+    explicit OtherFilesInfo(Misc::AFileManager* manager);
+    OtherFilesInfo(const OtherFilesInfo&) = delete;
+    OtherFilesInfo& operator=(const OtherFilesInfo&) = delete;
+    virtual ~OtherFilesInfo();
+
+    // Appends without a duplicate check.
+    void Add(std::unique_ptr<FileEntry> entry);
+    // Empties the list: every entry's staged file is deleted.
+    void Clear();
+
+    Misc::AFileManager* FileManager() const { return m_manager; }
+    std::size_t Count() const { return FileEntryList.Count(); }
+    // First to last without moving the list's cursor.
+    template <typename F> void ForEachEntry(F&& visit) const { FileEntryList.ForEach(visit); }
+
+  private:
+    Misc::AFileManager* m_manager;
+};

@@ -1,0 +1,140 @@
+#include "RegTestSupport.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+
+namespace ChecksTest
+{
+
+TestKey::TestKey(HKEY hive, std::wstring path, REGSAM view)
+    : m_hive(hive), m_path(std::move(path)), m_view(view)
+{
+    Delete();
+}
+
+TestKey::~TestKey()
+{
+    Delete();
+}
+
+void TestKey::Set(const std::wstring& subKey, const std::wstring& name, DWORD type, const void* data,
+                  DWORD size)
+{
+    const std::wstring path = subKey.empty() ? m_path : m_path + L"\\" + subKey;
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(m_hive, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | m_view, nullptr, &key,
+                                nullptr),
+              ERROR_SUCCESS)
+        << OrvoTest::Narrow(path);
+    EXPECT_EQ(::RegSetValueExW(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size),
+              ERROR_SUCCESS)
+        << OrvoTest::Narrow(name);
+    ::RegCloseKey(key);
+}
+
+void TestKey::SetText(const std::wstring& subKey, const std::wstring& name, const std::wstring& text,
+                      DWORD type)
+{
+    Set(subKey, name, type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void TestKey::SetDword(const std::wstring& subKey, const std::wstring& name, DWORD value)
+{
+    Set(subKey, name, REG_DWORD, &value, sizeof(value));
+}
+
+void TestKey::CreateSubKey(const std::wstring& subKey)
+{
+    HKEY key = nullptr;
+    const std::wstring path = subKey.empty() ? m_path : m_path + L"\\" + subKey;
+    ASSERT_EQ(::RegCreateKeyExW(m_hive, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | m_view, nullptr, &key,
+                                nullptr),
+              ERROR_SUCCESS);
+    ::RegCloseKey(key);
+}
+
+bool TestKey::Delete()
+{
+    const std::size_t slash = m_path.rfind(L'\\');
+    const std::wstring parentPath = m_path.substr(0, slash);
+    const std::wstring name = m_path.substr(slash + 1);
+    HKEY parent = nullptr;
+    if (::RegOpenKeyExW(m_hive, parentPath.c_str(), 0, KEY_ALL_ACCESS | m_view, &parent) != ERROR_SUCCESS)
+        return true;
+    const LONG result = ::RegDeleteTreeW(parent, name.c_str());
+    ::RegCloseKey(parent);
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+}
+
+bool TestKey::Exists() const
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(m_hive, m_path.c_str(), 0, KEY_READ | m_view, &key) != ERROR_SUCCESS)
+        return false;
+    ::RegCloseKey(key);
+    return true;
+}
+
+int RunProgram(const std::wstring& commandLine)
+{
+    std::wstring line = commandLine;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                          &startup, &process))
+        return -1;
+    DWORD code = static_cast<DWORD>(-1);
+    if (::WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(process.hProcess, &code);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}
+
+bool WriteUtf16Copy(const std::wstring& utf8Path, const std::wstring& utf16Path)
+{
+    std::string bytes = OrvoTest::ReadBytes(utf8Path);
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") != 0)
+        return false;
+    const std::wstring text = OrvoTest::Widen(bytes.substr(3));
+    std::string utf16 = "\xFF\xFE";
+    utf16.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    return OrvoTest::WriteBytes(utf16Path, utf16);
+}
+
+StdoutCapture::StdoutCapture(const std::wstring& file) : m_file(file)
+{
+    std::fflush(stdout);
+    m_saved = ::_dup(1);
+    const int fd = ::_wopen(file.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, 0600);
+    if (fd >= 0)
+    {
+        ::_dup2(fd, 1);
+        ::_close(fd);
+    }
+}
+
+StdoutCapture::~StdoutCapture()
+{
+    Finish();
+}
+
+std::string StdoutCapture::Finish()
+{
+    if (m_saved < 0)
+        return OrvoTest::ReadBytes(m_file);
+    std::fflush(stdout);
+    ::_dup2(m_saved, 1);
+    ::_close(m_saved);
+    m_saved = -1;
+    return OrvoTest::ReadBytes(m_file);
+}
+
+} // namespace ChecksTest

@@ -1,0 +1,165 @@
+#include "checks/RegValueLine.h"
+
+#include "misc/Text.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace
+{
+
+using OrvoTest::Narrow;
+
+std::vector<BYTE> Bytes(std::size_t count, BYTE first = 0)
+{
+    std::vector<BYTE> bytes(count);
+    for (std::size_t i = 0; i < count; ++i)
+        bytes[i] = static_cast<BYTE>(first + i);
+    return bytes;
+}
+
+std::vector<BYTE> TextBytes(const std::wstring& text, bool terminated = true)
+{
+    const std::size_t units = text.size() + (terminated ? 1 : 0);
+    const BYTE* begin = reinterpret_cast<const BYTE*>(text.c_str());
+    return std::vector<BYTE>(begin, begin + units * sizeof(wchar_t));
+}
+
+std::vector<BYTE> DwordBytes(DWORD value)
+{
+    const BYTE* begin = reinterpret_cast<const BYTE*>(&value);
+    return std::vector<BYTE>(begin, begin + sizeof(value));
+}
+
+TEST(RegValueLine, EachTypeInItsForm)
+{
+    struct Case
+    {
+        const char* what;
+        std::wstring name;
+        DWORD type;
+        std::vector<BYTE> data;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        {"plain string", L"Path", REG_SZ, TextBytes(L"C:\\Orvo"), L"\"Path\"=\"C:\\\\Orvo\"\n"},
+        {"backslash and quote", L"S", REG_SZ, TextBytes(L"\\\""), L"\"S\"=\"\\\\\\\"\"\n"},
+        {"line feed inside the quotes", L"S", REG_SZ, TextBytes(L"a\nb"), L"\"S\"=\"a\nb\"\n"},
+        {"no terminating NUL", L"S", REG_SZ, TextBytes(L"ab", false), L"\"S\"=\"ab\"\n"},
+        {"odd byte dropped", L"S", REG_SZ, {'a', 0, 'b', 0, 'c'}, L"\"S\"=\"ab\"\n"},
+        {"only one NUL dropped",
+         L"S",
+         REG_SZ,
+         {'a', 0, 0, 0, 0, 0},
+         std::wstring(L"\"S\"=\"a") + L'\0' + L"\"\n"},
+        {"empty string data", L"S", REG_SZ, {}, L"\"S\"=\"\"\n"},
+        {"non-ASCII text", L"Gr\u00fc\u00dfe", REG_SZ, TextBytes(L"\u65e5\u672c"),
+         L"\"Gr\u00fc\u00dfe\"=\"\u65e5\u672c\"\n"},
+        {"default value", L"", REG_SZ, TextBytes(L"x"), L"@=\"x\"\n"},
+        {"name with quote and backslash", L"a\"b\\c", REG_SZ, TextBytes(L"x"), L"\"a\\\"b\\\\c\"=\"x\"\n"},
+        {"dword 42", L"D", REG_DWORD, DwordBytes(42), L"\"D\"=dword:0000002a\n"},
+        {"dword all bits", L"D", REG_DWORD, DwordBytes(0xFFFFFFFF), L"\"D\"=dword:ffffffff\n"},
+        {"dword too short", L"D", REG_DWORD, {1, 2}, L"\"D\"=hex(4):01,02\n"},
+        {"dword too long", L"D", REG_DWORD, Bytes(5, 1), L"\"D\"=hex(4):01,02,03,04,05\n"},
+        {"dword empty", L"D", REG_DWORD, {}, L"\"D\"=hex(4):\n"},
+        {"binary", L"B", REG_BINARY, {0x00, 0xAB, 0xFF}, L"\"B\"=hex:00,ab,ff\n"},
+        {"binary empty", L"B", REG_BINARY, {}, L"\"B\"=hex:\n"},
+        {"expand string", L"E", REG_EXPAND_SZ, TextBytes(L"%A%"), L"\"E\"=hex(2):25,00,41,00,25,00,00,00\n"},
+        {"multi string", L"M", REG_MULTI_SZ, {'a', 0, 0, 0, 0, 0}, L"\"M\"=hex(7):61,00,00,00,00,00\n"},
+        {"qword", L"Q", REG_QWORD, Bytes(8, 1), L"\"Q\"=hex(b):01,02,03,04,05,06,07,08\n"},
+        {"none with data", L"N", REG_NONE, {7}, L"\"N\"=hex(0):07\n"},
+        {"none empty", L"N", REG_NONE, {}, L"\"N\"=hex(0):\n"},
+        {"unknown type", L"U", 0x12345, {1}, L"\"U\"=hex(12345):01\n"},
+        {"default value binary", L"", REG_BINARY, {1}, L"@=hex:01\n"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(RegValueLine(c.name, c.type, c.data.data(), c.data.size()), c.expected) << c.what;
+}
+
+// The counter starts at the line's length so far and wraps once past column 75.
+TEST(RegValueLine, ByteListsWrapAfterColumn75)
+{
+    const std::vector<BYTE> blob = Bytes(30);
+    const std::wstring line = RegValueLine(L"Blob", REG_BINARY, blob.data(), blob.size());
+    const std::size_t wrap = line.find(L"\\\n");
+    ASSERT_NE(wrap, std::wstring::npos);
+    const std::wstring first = line.substr(0, wrap);
+    const std::wstring second = line.substr(wrap + 2);
+    EXPECT_EQ(first, L"\"Blob\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,");
+    EXPECT_EQ(second, L"  16,17,18,19,1a,1b,1c,1d\n");
+    EXPECT_EQ(line.find(L"\\\n", wrap + 1), std::wstring::npos);
+
+    std::wstring twentySix;
+    for (int i = 0; i < 26; ++i)
+        twentySix += Misc::Format(L"%02x,", i);
+    struct Case
+    {
+        std::size_t column;
+        std::size_t count;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        {0, 0, L"\n"},
+        {74, 1, L"00\n"},                         // 76 after the last byte: nothing follows, no wrap
+        {72, 2, L"00,01\n"},                      // 75 is not past the limit; 77 comes with the last byte
+        {73, 2, L"00,\\\n  01\n"},                // 76 after the first byte
+        {0, 26, twentySix.substr(0, 77) + L"\n"}, // the 26th byte is the last: 77, no wrap
+        {0, 27, twentySix + L"\\\n  1a\n"},       // 78 after the 26th byte
+    };
+    for (const Case& c : cases)
+    {
+        const std::vector<BYTE> data = Bytes(c.count);
+        std::wstring text;
+        AppendRegByteList(text, c.column, data.data(), data.size());
+        EXPECT_EQ(text, c.expected) << c.column << "+" << c.count;
+    }
+}
+
+TEST(RegValueLine, LongDataKeepsEveryContinuationLineWithinTheWidth)
+{
+    const std::vector<BYTE> data = Bytes(1000, 3);
+    const std::wstring line = RegValueLine(L"Long", REG_BINARY, data.data(), data.size());
+    std::size_t start = 0;
+    std::size_t bytes = 0;
+    while (start < line.size())
+    {
+        const std::size_t end = line.find(L'\n', start);
+        ASSERT_NE(end, std::wstring::npos);
+        const std::wstring row = line.substr(start, end - start);
+        EXPECT_LE(row.size(), 80u) << Narrow(row);
+        if (start > 0)
+        {
+            EXPECT_EQ(row.substr(0, 2), L"  ");
+        }
+        for (wchar_t c : row)
+            bytes += c == L',' ? 1 : 0;
+        start = end + 1;
+    }
+    EXPECT_EQ(bytes, data.size() - 1) << "one comma between each pair of bytes";
+}
+
+TEST(RegText, EscapesBackslashesBeforeQuotes)
+{
+    EXPECT_EQ(EscapeRegText(L"\\\""), L"\\\\\\\"");
+    EXPECT_EQ(EscapeRegText(L"plain"), L"plain");
+    EXPECT_EQ(EscapeRegText(L""), L"");
+    EXPECT_EQ(ToCrLf(L"a\nb\n\n"), L"a\r\nb\r\n\r\n");
+    EXPECT_EQ(ToCrLf(L"no line feed"), L"no line feed");
+}
+
+TEST(RegText, StandardHiveNames)
+{
+    EXPECT_STREQ(RegHiveName(HKEY_LOCAL_MACHINE), L"HKEY_LOCAL_MACHINE");
+    EXPECT_STREQ(RegHiveName(HKEY_CURRENT_USER), L"HKEY_CURRENT_USER");
+    EXPECT_STREQ(RegHiveName(HKEY_CLASSES_ROOT), L"HKEY_CLASSES_ROOT");
+    EXPECT_STREQ(RegHiveName(HKEY_USERS), L"HKEY_USERS");
+    EXPECT_STREQ(RegHiveName(HKEY_PERFORMANCE_DATA), L"HKEY_PERFORMANCE_DATA");
+    EXPECT_STREQ(RegHiveName(HKEY_CURRENT_CONFIG), L"HKEY_CURRENT_CONFIG");
+    EXPECT_STREQ(RegHiveName(HKEY_DYN_DATA), L"HKEY_DYN_DATA");
+    EXPECT_EQ(RegHiveName(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x1234))), nullptr);
+}
+
+} // namespace
