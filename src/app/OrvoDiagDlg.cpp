@@ -47,9 +47,9 @@ COrvoDiagDlg::COrvoDiagDlg(HWND parent)
 }
 
 // The window goes before its parts, so that no message reaches a part already gone.
-// The parts then go in the reverse order of their construction: the pages, the
-// shared file manager's holder (the staging folder goes with the last holder), the
-// tab strip.
+// The parts then go in the reverse order of their construction: the other-files
+// collector (its staged files and folder), the pages, the shared file manager's
+// holder (the staging folder goes with the last holder), the tab strip.
 COrvoDiagDlg::~COrvoDiagDlg()
 {
     DestroyWindow();
@@ -157,7 +157,7 @@ void COrvoDiagDlg::FillScanTargets(ScanTargets& targets)
     targets.systemPage = &m_systemPage;
     targets.filesPage = &m_filesPage;
     targets.logFilesPage = nullptr;
-    targets.otherFiles = nullptr;
+    targets.otherFiles = &m_otherFiles;
 }
 
 void COrvoDiagDlg::Scan()
@@ -180,6 +180,9 @@ void COrvoDiagDlg::FillSaveTargets(SaveTargets& targets)
     targets.writers.push_back(
         [this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
         { return m_logFilesPage.WriteSection(document, parent, attachments); });
+    targets.writers.push_back(
+        [this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
+        { return m_otherFiles.WriteSection(document, parent, attachments); });
 }
 
 void COrvoDiagDlg::Save()

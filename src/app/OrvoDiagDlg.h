@@ -4,6 +4,7 @@
 
 #include "app/Pages.h"
 #include "app/StatusSink.h"
+#include "checks/OtherFilesControl.h"
 #include "inventory/ApplicationsDialog.h"
 #include "misc/Handles.h"
 #include "report/TmpFileManager.h"
@@ -29,6 +30,7 @@ class COrvoDiagDlg : public UI::SizeDialog, public TabCtrlNotify, public StatusS
     CSystemDialog& SystemPage() noexcept { return m_systemPage; }
     CApplicationsDialog& FilesPage() noexcept { return m_filesPage; }
     CLogFilesPage& LogFilesPage() noexcept { return m_logFilesPage; }
+    OtherFilesControl& OtherFiles() noexcept { return m_otherFiles; }
     HICON Icon() const noexcept { return m_icon.Get(); }
 
     // Where the minimized window draws its icon: centred in the client area.
@@ -60,6 +62,8 @@ class COrvoDiagDlg : public UI::SizeDialog, public TabCtrlNotify, public StatusS
     CApplicationsDialog m_filesPage;
     HTAB m_logFilesItem = nullptr;
     CLogFilesPage m_logFilesPage;
+    // Goes before the pages at the window's end, with its staged files and folder.
+    OtherFilesControl m_otherFiles;
     Misc::GdiObject m_tabFont;
 };
 

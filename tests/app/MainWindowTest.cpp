@@ -416,6 +416,7 @@ TEST_F(MainWindowTest, SaveWritesTheScannedSystemIntoTheArchive)
     EXPECT_EQ(entries.back().name, "OrvoDiag.xml");
     EXPECT_NE(entries.back().data.find("<System"), std::string::npos);
     EXPECT_NE(entries.back().data.find("<LogFiles Version=\"1\" Count=\"0\""), std::string::npos);
+    EXPECT_NE(entries.back().data.find("<OtherFiles Version=\"1\""), std::string::npos);
     EXPECT_NE(entries.back().data.find("<OS"), std::string::npos) << entries.back().data.substr(0, 400);
     WIN32_FIND_DATAW found = {};
     HANDLE find = ::FindFirstFileW((Dir() + L"\\tmp_Orvo*").c_str(), &found);

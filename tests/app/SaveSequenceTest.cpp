@@ -3,6 +3,7 @@
 #include "app/SaveAsDialog.h"
 #include "app/ScanSequence.h"
 #include "app/WaitCursor.h"
+#include "checks/OtherFilesControl.h"
 #include "report/TmpFileManager.h"
 #include "TestDialog.h"
 #include "TestSupport.h"
@@ -182,6 +183,55 @@ TEST_F(SaveSequenceTest, ArchivesTheListedFilesInOrderAndTheReportLast)
     EXPECT_TRUE(Exists(logB));
     EXPECT_TRUE(Exists(reg));
     exports->ReleaseRef();
+    EXPECT_TRUE(NoStagingFolder());
+}
+
+// The other-files collector's exports, staged by its own manager, travel after the
+// log files in every save until the next scan, and go with the collector.
+TEST_F(SaveSequenceTest, OtherFilesTravelAfterTheLogFilesInEverySave)
+{
+    ASSERT_TRUE(m_comOk);
+    const wchar_t kDemoKey[] = L"SOFTWARE\\Varnholt Brevik\\Orvo_Demo";
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, kDemoKey);
+    HKEY key = nullptr;
+    ASSERT_EQ(
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, kDemoKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    const DWORD value = 42;
+    ::RegSetValueExW(key, L"Seats", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+    ::RegCloseKey(key);
+    const std::wstring log = MakeFile(L"install\\Viewer.log", "log");
+    std::string staged;
+    {
+        OtherFilesControl control;
+        control.Scan(nullptr);
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kDemoKey);
+        ASSERT_EQ(control.Info().Count(), 1u);
+        control.Info().ForEachEntry([&](const OtherFilesInfo::FileEntry& e)
+                                    { staged = OrvoTest::ReadBytes(e.Path()); });
+        ASSERT_NE(staged.find("\"Seats\"=dword:0000002a\r\n"), std::string::npos) << staged;
+
+        targets.writers = {
+            Section(L"LogFiles", {log}),
+            [&control](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
+            { return control.WriteSection(document, parent, attachments); }};
+        for (const wchar_t* name : {L"first.zip", L"second.zip"})
+        {
+            answer = PathOf(name);
+            EXPECT_EQ(SaveSequence(targets), SaveOutcome::Saved) << Narrow(name);
+            bool ok = false;
+            const std::vector<ZipEntry> entries = ReadZip(answer, &ok);
+            ASSERT_TRUE(ok);
+            ASSERT_EQ(Names(entries),
+                      (std::vector<std::string>{"Viewer.log", "CU_Orvo_Demo.reg", "OrvoDiag.xml"}))
+                << Narrow(name);
+            EXPECT_EQ(entries[1].data, staged);
+            EXPECT_NE(entries[2].data.find("<OtherFiles Version=\"1\" Count=\"1\"><OtherFile "
+                                           "File=\"CU_Orvo_Demo.reg\"/></OtherFiles>"),
+                      std::string::npos)
+                << entries[2].data;
+        }
+    }
     EXPECT_TRUE(NoStagingFolder());
 }
 
