@@ -11,6 +11,6 @@ namespace Misc
 class AFileManager;
 }
 
-// Stages its report with `manager` and gives the report's full path, or an empty
-// path when no report was written.
-std::wstring RunDriverStep(Misc::AFileManager& manager, IStatusInfo* status);
+// Stages its report with `manager` and gives the staged path, or empty when no report
+// was staged.
+std::wstring RunDriverStep(Misc::AFileManager* manager, IStatusInfo* status);

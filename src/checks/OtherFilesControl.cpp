@@ -28,7 +28,7 @@ void OtherFilesControl::Scan(IStatusInfo* status)
         AddEntry(path);
     if (status)
         status->ShowActivity(L"SCANNING DRIVERS ...");
-    AddEntry(RunDriverStep(*manager, status));
+    AddEntry(RunDriverStep(manager, status));
 }
 
 void OtherFilesControl::AddEntry(const std::wstring& path)
