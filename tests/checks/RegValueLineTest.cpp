@@ -11,7 +11,6 @@
 namespace
 {
 
-using OrvoTest::Narrow;
 
 std::vector<BYTE> Bytes(std::size_t count, BYTE first = 0)
 {
@@ -118,29 +117,6 @@ TEST(RegValueLine, ByteListsWrapAfterColumn75)
     }
 }
 
-TEST(RegValueLine, LongDataKeepsEveryContinuationLineWithinTheWidth)
-{
-    const std::vector<BYTE> data = Bytes(1000, 3);
-    const std::wstring line = RegValueLine(L"Long", REG_BINARY, data.data(), data.size());
-    std::size_t start = 0;
-    std::size_t bytes = 0;
-    while (start < line.size())
-    {
-        const std::size_t end = line.find(L'\n', start);
-        ASSERT_NE(end, std::wstring::npos);
-        const std::wstring row = line.substr(start, end - start);
-        EXPECT_LE(row.size(), 80u) << Narrow(row);
-        if (start > 0)
-        {
-            EXPECT_EQ(row.substr(0, 2), L"  ");
-        }
-        for (wchar_t c : row)
-            bytes += c == L',' ? 1 : 0;
-        start = end + 1;
-    }
-    EXPECT_EQ(bytes, data.size() - 1) << "one comma between each pair of bytes";
-}
-
 TEST(RegText, EscapesBackslashesBeforeQuotes)
 {
     EXPECT_EQ(EscapeRegText(L"\\\""), L"\\\\\\\"");
@@ -148,18 +124,6 @@ TEST(RegText, EscapesBackslashesBeforeQuotes)
     EXPECT_EQ(EscapeRegText(L""), L"");
     EXPECT_EQ(ToCrLf(L"a\nb\n\n"), L"a\r\nb\r\n\r\n");
     EXPECT_EQ(ToCrLf(L"no line feed"), L"no line feed");
-}
-
-TEST(RegText, StandardHiveNames)
-{
-    EXPECT_STREQ(RegHiveName(HKEY_LOCAL_MACHINE), L"HKEY_LOCAL_MACHINE");
-    EXPECT_STREQ(RegHiveName(HKEY_CURRENT_USER), L"HKEY_CURRENT_USER");
-    EXPECT_STREQ(RegHiveName(HKEY_CLASSES_ROOT), L"HKEY_CLASSES_ROOT");
-    EXPECT_STREQ(RegHiveName(HKEY_USERS), L"HKEY_USERS");
-    EXPECT_STREQ(RegHiveName(HKEY_PERFORMANCE_DATA), L"HKEY_PERFORMANCE_DATA");
-    EXPECT_STREQ(RegHiveName(HKEY_CURRENT_CONFIG), L"HKEY_CURRENT_CONFIG");
-    EXPECT_STREQ(RegHiveName(HKEY_DYN_DATA), L"HKEY_DYN_DATA");
-    EXPECT_EQ(RegHiveName(reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x1234))), nullptr);
 }
 
 } // namespace
