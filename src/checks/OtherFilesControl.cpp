@@ -12,6 +12,11 @@ OtherFilesControl::OtherFilesControl() : m_info(new Misc::AFileManager()) {}
 void OtherFilesControl::Clear()
 {
     m_info.Clear();
+    ReleaseStagedFiles();
+}
+
+void OtherFilesControl::ReleaseStagedFiles()
+{
     if (Misc::AFileManager* manager = m_info.FileManager())
         manager->ReleaseAll();
 }

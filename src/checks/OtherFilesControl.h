@@ -28,6 +28,8 @@ class OtherFilesControl : public IOtherFilesScan
 
     void ClearEntries() override { m_info.Clear(); }
     Misc::AFileManager* FileManager() override { return m_info.FileManager(); }
+    // Deletes every file the collector's own manager staged, and its folder.
+    void ReleaseStagedFiles();
 
   private:
     void AddEntry(const std::wstring& path);
