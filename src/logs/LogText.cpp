@@ -107,10 +107,13 @@ std::uint64_t LogTailOffset(std::uint64_t fileSize, const LogMark& mark, std::ui
 {
     if (fileSize <= mark.length || fileSize - mark.length <= limit)
         return mark.length;
+    const std::uint64_t unit = mark.encoding == LogEncoding::Utf16 ? 2 : 1;
     std::uint64_t offset = fileSize - limit;
-    if (mark.encoding == LogEncoding::Utf16 && (offset - mark.length) % 2 != 0)
+    if ((offset - mark.length) % unit != 0)
         ++offset;
-    return offset;
+    // One unit more: when it is the line feed before the last part, that part starts
+    // with a whole line, which is then shown.
+    return offset - unit;
 }
 
 // A line feed byte is never part of a multi-byte character of UTF-8 or of an ANSI

@@ -29,8 +29,9 @@ LogMark DetectLogEncoding(std::string_view head);
 std::wstring LogViewText(std::string_view bytes, LogEncoding encoding, unsigned ansiCodePage);
 
 // Where reading starts for a log of `fileSize` bytes of which at most `limit` bytes
-// after the mark are shown: the mark's end for a log within the limit, else the start
-// of the last `limit` bytes, on a whole UTF-16 code unit.
+// after the mark are shown: the mark's end for a log within the limit, else one
+// character unit before the last `limit` bytes (on a whole UTF-16 code unit), so that
+// the partial line to skip ends with the line feed before a whole last part.
 std::uint64_t LogTailOffset(std::uint64_t fileSize, const LogMark& mark, std::uint64_t limit);
 
 // The bytes of the partial line at the start of a tail read from inside a log: up to

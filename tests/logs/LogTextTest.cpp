@@ -108,12 +108,20 @@ TEST(LogTail, StartsOnTheLastLimitBytesAndOnAWholeUtf16Unit)
         std::uint64_t offset;
     };
     const Case cases[] = {
-        {0, ansi, 100, 0},    {100, ansi, 100, 0},
-        {101, ansi, 100, 1},  {1ull << 40, ansi, 16, (1ull << 40) - 16},
-        {2, utf16, 100, 2},   {102, utf16, 100, 2},
-        {103, utf16, 100, 4}, {104, utf16, 100, 4},
-        {1, utf8, 100, 3},    {103, utf8, 100, 3},
-        {104, utf8, 100, 4},
+        {0, ansi, 100, 0},
+        {100, ansi, 100, 0},
+        {101, ansi, 100, 0},
+        {102, ansi, 100, 1},
+        {1ull << 40, ansi, 16, (1ull << 40) - 17},
+        {2, utf16, 100, 2},
+        {102, utf16, 100, 2},
+        {103, utf16, 100, 2},
+        {104, utf16, 100, 2},
+        {105, utf16, 100, 4},
+        {1, utf8, 100, 3},
+        {103, utf8, 100, 3},
+        {104, utf8, 100, 3},
+        {105, utf8, 100, 4},
     };
     for (const Case& c : cases)
         EXPECT_EQ(LogTailOffset(c.size, c.mark, c.limit), c.offset) << c.size << " " << c.limit;
