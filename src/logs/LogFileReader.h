@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <string>
 
-// Above this many bytes a log is shown by its tail. Showing takes about a second per
-// 16 MiB under Wine (see bench/LogViewBench.cpp); the same on every architecture.
+// Above this many bytes a log is shown by its tail, on every architecture alike. The
+// least the program may show of a log; under Wine the text view alone needs about two
+// seconds per MiB (bench/run-logview-bench), so a log at the limit blocks it for
+// about half a minute there.
 constexpr std::uint64_t kLogViewLimit = 16ull << 20;
 
 struct LogBytes

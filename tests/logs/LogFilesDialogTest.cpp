@@ -246,8 +246,13 @@ TEST_F(LogFilesPage, LogAboveTheLimitShowsItsTailBelowTheNote)
     std::string bytes;
     for (int i = 0; i < 400; ++i)
         bytes += "line " + std::to_string(i) + "\r\n";
+    const std::wstring path = Log(L"Big.log", bytes);
+    NewScan({path});
+    EXPECT_EQ(ViewText(), OrvoTest::Widen(bytes)) << "within the limit: whole";
+    EXPECT_GT(::SendMessageW(View(), EM_GETFIRSTVISIBLELINE, 0, 0), 350) << "the end is in view";
+
     m_page->SetViewLimit(100);
-    NewScan({Log(L"Big.log", bytes)});
+    NewScan({path});
     // The last 100 bytes are the last ten lines, whole: nothing of them is left out.
     const std::size_t tail = bytes.find("line 390\r\n");
     ASSERT_EQ(bytes.size() - tail, 100u);
