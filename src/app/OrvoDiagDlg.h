@@ -2,9 +2,9 @@
 // The program's main window: the tab strip with the System, Files and Log Files
 // pages above a row with Scan, the spinner, the status line, Save and Exit.
 
-#include "app/Pages.h"
 #include "app/StatusSink.h"
 #include "inventory/ApplicationsDialog.h"
+#include "logs/LogFilesDialog.h"
 #include "misc/Handles.h"
 #include "report/TmpFileManager.h"
 #include "system/SystemDialog.h"
@@ -28,7 +28,7 @@ class COrvoDiagDlg : public UI::SizeDialog, public TabCtrlNotify, public StatusS
     HTAB LogFilesItem() const noexcept { return m_logFilesItem; }
     CSystemDialog& SystemPage() noexcept { return m_systemPage; }
     CApplicationsDialog& FilesPage() noexcept { return m_filesPage; }
-    CLogFilesPage& LogFilesPage() noexcept { return m_logFilesPage; }
+    CLogFilesDialog& LogFilesPage() noexcept { return m_logFilesPage; }
     HICON Icon() const noexcept { return m_icon.Get(); }
 
     // Where the minimized window draws its icon: centred in the client area.
@@ -59,7 +59,7 @@ class COrvoDiagDlg : public UI::SizeDialog, public TabCtrlNotify, public StatusS
     HTAB m_filesItem = nullptr;
     CApplicationsDialog m_filesPage;
     HTAB m_logFilesItem = nullptr;
-    CLogFilesPage m_logFilesPage;
+    CLogFilesDialog m_logFilesPage;
     Misc::GdiObject m_tabFont;
 };
 
