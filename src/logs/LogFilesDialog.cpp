@@ -22,6 +22,19 @@ HFONT CreateTextFont()
     return ::CreateFontIndirectW(&description);
 }
 
+// A large log takes a while to show; the cursor says so until it is shown.
+class WaitCursorScope
+{
+  public:
+    WaitCursorScope() : m_previous(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT))) {}
+    ~WaitCursorScope() { ::SetCursor(m_previous); }
+    WaitCursorScope(const WaitCursorScope&) = delete;
+    WaitCursorScope& operator=(const WaitCursorScope&) = delete;
+
+  private:
+    HCURSOR m_previous;
+};
+
 } // namespace
 
 CLogFilesDialog::CLogFilesDialog(UI::CDialog* owner) : UI::SizeDialog(IDD_LOGFILES_PAGE, owner)
@@ -112,11 +125,13 @@ bool CLogFilesDialog::LoadLogText(HWND view, const std::wstring& path)
         ::SetWindowTextW(view, kNoLogText);
     else
     {
+        const WaitCursorScope wait;
         ::SetWindowTextW(view, L"");
         std::wstring text;
-        loaded = ReadLogViewText(path, m_viewLimit, text);
-        ::SetWindowTextW(view, loaded ? text.c_str() : kUnableText);
-        if (loaded)
+        loaded = ReadLogViewText(path, m_viewLimit, text) && ::SetWindowTextW(view, text.c_str());
+        if (!loaded)
+            ::SetWindowTextW(view, kUnableText);
+        else
         {
             const LRESULT length = ::SendMessageW(view, WM_GETTEXTLENGTH, 0, 0);
             ::SendMessageW(view, EM_SETSEL, static_cast<WPARAM>(length), length);
