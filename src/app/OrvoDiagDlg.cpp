@@ -156,7 +156,7 @@ void COrvoDiagDlg::FillScanTargets(ScanTargets& targets)
     targets.status = this;
     targets.systemPage = &m_systemPage;
     targets.filesPage = &m_filesPage;
-    targets.logFilesPage = nullptr;
+    targets.logFilesPage = &m_logFilesPage;
     targets.otherFiles = &m_otherFiles;
 }
 

@@ -2,10 +2,10 @@
 // The program's main window: the tab strip with the System, Files and Log Files
 // pages above a row with Scan, the spinner, the status line, Save and Exit.
 
-#include "app/Pages.h"
 #include "app/StatusSink.h"
 #include "checks/OtherFilesControl.h"
 #include "inventory/ApplicationsDialog.h"
+#include "logs/LogFilesDialog.h"
 #include "misc/Handles.h"
 #include "report/TmpFileManager.h"
 #include "system/SystemDialog.h"
@@ -29,7 +29,7 @@ class COrvoDiagDlg : public UI::SizeDialog, public TabCtrlNotify, public StatusS
     HTAB LogFilesItem() const noexcept { return m_logFilesItem; }
     CSystemDialog& SystemPage() noexcept { return m_systemPage; }
     CApplicationsDialog& FilesPage() noexcept { return m_filesPage; }
-    CLogFilesPage& LogFilesPage() noexcept { return m_logFilesPage; }
+    CLogFilesDialog& LogFilesPage() noexcept { return m_logFilesPage; }
     OtherFilesControl& OtherFiles() noexcept { return m_otherFiles; }
     HICON Icon() const noexcept { return m_icon.Get(); }
 
@@ -61,7 +61,7 @@ class COrvoDiagDlg : public UI::SizeDialog, public TabCtrlNotify, public StatusS
     HTAB m_filesItem = nullptr;
     CApplicationsDialog m_filesPage;
     HTAB m_logFilesItem = nullptr;
-    CLogFilesPage m_logFilesPage;
+    CLogFilesDialog m_logFilesPage;
     // Goes before the pages at the window's end, with its staged files and folder.
     OtherFilesControl m_otherFiles;
     Misc::GdiObject m_tabFont;

@@ -27,6 +27,14 @@ std::wstring TextOf(HWND window)
     return text;
 }
 
+std::wstring FullText(HWND window)
+{
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(
+        static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
 RECT ChildRect(HWND control)
 {
     RECT rect = {};
@@ -89,6 +97,25 @@ class MainWindowTest : public OrvoTest::TempDirTest
         item.hItem = TreeView_GetRoot(tree);
         item.pszText = const_cast<wchar_t*>(text);
         TreeView_SetItem(tree, &item);
+    }
+
+    // With ORVO_SCREENSHOT_DIR set, the window is shown in front and held until a
+    // screenshot was taken: "ready" holds its screen rectangle, "done" releases it.
+    void HoldForScreenshot()
+    {
+        wchar_t dir[MAX_PATH] = {};
+        if (!::GetEnvironmentVariableW(L"ORVO_SCREENSHOT_DIR", dir, MAX_PATH))
+            return;
+        ::ShowWindow(m_hwnd, SW_SHOW);
+        ::SetForegroundWindow(m_hwnd);
+        Pump(500, m_hwnd);
+        RECT rect = {};
+        ::GetWindowRect(m_hwnd, &rect);
+        const std::wstring folder = dir;
+        OrvoTest::WriteBytes(folder + L"\\ready", std::to_string(rect.left) + " " + std::to_string(rect.top) +
+                                                      " " + std::to_string(rect.right - rect.left) + " " +
+                                                      std::to_string(rect.bottom - rect.top) + "\n");
+        Pump(60000, m_hwnd, [&] { return OrvoTest::Exists(folder + L"\\done"); });
     }
 
     std::unique_ptr<COrvoDiagDlg> m_window;
@@ -194,7 +221,7 @@ TEST_F(MainWindowTest, PagesFollowTheirOwnLayoutRules)
 {
     WaitForScan();
     ClickTab(m_window->LogFilesItem());
-    CLogFilesPage& logs = m_window->LogFilesPage();
+    CLogFilesDialog& logs = m_window->LogFilesPage();
     RECT page = {};
     ::GetClientRect(logs.GetHwnd(), &page);
     const RECT open = ChildRect(logs.GetDlgItem(IDC_LOG_OPEN));
@@ -423,6 +450,64 @@ TEST_F(MainWindowTest, SaveWritesTheScannedSystemIntoTheArchive)
     EXPECT_EQ(find, INVALID_HANDLE_VALUE);
     if (find != INVALID_HANDLE_VALUE)
         ::FindClose(find);
+}
+
+// The Log Files page is the window's log files collector: a found log is shown on its
+// tab, travels in the saved archive, and the next scan starts from an empty list.
+TEST_F(MainWindowTest, LogFilesTabShowsTheFoundLogWhichTheSaveCarries)
+{
+    WaitForScan();
+    CLogFilesDialog& logs = m_window->LogFilesPage();
+    const char* const lines[] = {
+        "2026-12-09 09:14:02.117 INFO  Viewer 6.0.0.412 started (x64)",
+        "2026-12-09 09:14:02.121 INFO  Settings read from C:\\ProgramData\\Orvo\\Viewer.ini",
+        "2026-12-09 09:14:02.305 INFO  Show file 'Gala 2026.show' opened: 412 cues, 96 fixtures",
+        "2026-12-09 09:14:02.310 DEBUG Patch: universe 1 channels 1-384, universe 2 channels 1-120",
+        "2026-12-09 09:14:02.402 INFO  Looking for USB DMX interfaces ...",
+        "2026-12-09 09:14:03.415 WARN  UsbDmx.dll: no interface answered within 1000 ms",
+        "2026-12-09 09:14:03.416 INFO  Output switched to network (2 universes)",
+        "2026-12-09 09:15:40.880 INFO  Cue 12 'Opening' GO",
+        "2026-12-09 09:16:12.004 ERROR Fixture 'Wash 7' (universe 1, address 241) does not answer",
+        "2026-12-09 09:16:12.005 INFO  Fixture 'Wash 7' marked offline",
+        "2026-12-09 09:20:31.562 INFO  Cue 13 'Overture' GO",
+        "2026-12-09 09:31:07.249 INFO  Show file saved",
+    };
+    std::string bytes;
+    std::wstring expected;
+    for (const char* line : lines)
+    {
+        bytes += std::string(line) + "\r\n";
+        expected += OrvoTest::Widen(line) + L"\r\n";
+    }
+    const std::wstring log = PathOf(L"Viewer.log");
+    ASSERT_TRUE(OrvoTest::WriteBytes(log, bytes));
+    logs.Model().Add(log); // as the installed-files scan's log processor does
+    logs.Scan(nullptr);
+    ClickTab(m_window->LogFilesItem());
+    EXPECT_TRUE(::IsWindowVisible(logs.GetHwnd()));
+    EXPECT_EQ(TextOf(logs.GetDlgItem(IDC_LOG_SELECTOR)), L"Viewer.log");
+    EXPECT_EQ(FullText(logs.GetDlgItem(IDC_LOG_TEXT)), expected);
+    EXPECT_TRUE(::IsWindowEnabled(logs.GetDlgItem(IDC_LOG_OPEN)));
+    HoldForScreenshot();
+
+    const std::wstring archive = PathOf(L"saved.zip");
+    SetSaveAsHandler([&](HWND, const std::wstring&) { return archive; });
+    ::SendMessageW(Item(IDC_SAVE), BM_CLICK, 0, 0);
+    SetSaveAsHandler(nullptr);
+    bool ok = false;
+    const auto entries = AppTest::ReadZip(archive, &ok);
+    ASSERT_TRUE(ok);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].name, "Viewer.log");
+    EXPECT_EQ(entries[0].data, OrvoTest::ReadBytes(log));
+    EXPECT_NE(entries[1].data.find("<LogFiles Version=\"1\" Count=\"1\"><LogFile File=\"Viewer.log\"/>"),
+              std::string::npos);
+
+    ::SendMessageW(Item(IDC_SCAN), BM_CLICK, 0, 0);
+    WaitForScan();
+    EXPECT_EQ(logs.Model().Count(), 0u);
+    EXPECT_EQ(TextOf(logs.GetDlgItem(IDC_LOG_TEXT)), L"No LOG information available.");
+    EXPECT_FALSE(::IsWindowEnabled(logs.GetDlgItem(IDC_LOG_OPEN)));
 }
 
 TEST_F(MainWindowTest, CancelledSaveLeavesTheStatusAsItWas)

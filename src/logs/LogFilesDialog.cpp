@@ -1,0 +1,224 @@
+#include "logs/LogFilesDialog.h"
+
+#include "logs/ShellOpen.h"
+#include "misc/Text.h"
+#include "resource.h"
+
+namespace
+{
+
+const wchar_t kNoLogText[] = L"No LOG information available.";
+const wchar_t kUnableText[] = L"Unable to load the LOG file.";
+
+HFONT CreateTextFont()
+{
+    LOGFONTW description = {};
+    description.lfHeight = 14;
+    description.lfWeight = 300;
+    description.lfCharSet = ANSI_CHARSET;
+    description.lfOutPrecision = OUT_DEVICE_PRECIS;
+    description.lfClipPrecision = CLIP_LH_ANGLES;
+    wcscpy_s(description.lfFaceName, L"Courier New");
+    return ::CreateFontIndirectW(&description);
+}
+
+// A large log takes a while to show; the cursor says so until it is shown.
+class WaitCursorScope
+{
+  public:
+    WaitCursorScope() : m_previous(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT))) {}
+    ~WaitCursorScope() { ::SetCursor(m_previous); }
+    WaitCursorScope(const WaitCursorScope&) = delete;
+    WaitCursorScope& operator=(const WaitCursorScope&) = delete;
+
+  private:
+    HCURSOR m_previous;
+};
+
+} // namespace
+
+CLogFilesDialog::CLogFilesDialog(UI::CDialog* owner) : UI::SizeDialog(IDD_LOGFILES_PAGE, owner)
+{
+    Build();
+}
+
+CLogFilesDialog::CLogFilesDialog(HWND parent) : UI::SizeDialog(IDD_LOGFILES_PAGE, parent)
+{
+    Build();
+}
+
+// The window goes before the model its selector items point into, and before the font.
+CLogFilesDialog::~CLogFilesDialog()
+{
+    DestroyWindow();
+}
+
+// The text view takes all the growth; label and selector keep to the bottom edge, the
+// selector widening, and "Open" keeps to the bottom-right corner.
+void CLogFilesDialog::Build()
+{
+    if (UI::RelativeLayout* layout = Layout())
+    {
+        layout->AddItem(IDC_LOG_TEXT, 0, 0, 1, 1);
+        layout->AddItem(IDC_LOG_LABEL, 0, 1, 0, 0);
+        layout->AddItem(IDC_LOG_SELECTOR, 0, 1, 1, 0);
+        layout->AddItem(IDC_LOG_OPEN, 1, 1, 0, 0);
+    }
+}
+
+BOOL CLogFilesDialog::OnInitDialog()
+{
+    UI::SizeDialog::OnInitDialog();
+    HWND view = GetDlgItem(IDC_LOG_TEXT);
+    ::SendMessageW(view, EM_LIMITTEXT, 0xFFFFFFFF, 0);
+    m_textFont.Reset(CreateTextFont());
+    ::SendMessageW(view, WM_SETFONT, reinterpret_cast<WPARAM>(m_textFont.Get()), TRUE);
+    ::EnableWindow(GetDlgItem(IDC_LOG_OPEN), FALSE);
+    Refresh();
+    return TRUE;
+}
+
+void CLogFilesDialog::ResetSelector()
+{
+    ::SendDlgItemMessageW(GetHwnd(), IDC_LOG_SELECTOR, CB_RESETCONTENT, 0, 0);
+}
+
+// Items keep the list's order (the selector is not sorted); each item's data points at
+// its entry's path, so the selector is always emptied before the model is.
+bool CLogFilesDialog::FillSelector(HWND selector, const std::wstring& selected)
+{
+    bool found = false;
+    m_model.ForEachEntry(
+        [&](const LogFilesInfo::LogFileEntry& entry)
+        {
+            const LRESULT index =
+                ::SendMessageW(selector, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.FileName().c_str()));
+            if (index < 0)
+                return;
+            ::SendMessageW(selector, CB_SETITEMDATA, static_cast<WPARAM>(index),
+                           reinterpret_cast<LPARAM>(&entry.Path()));
+            if (!found && !selected.empty() && Misc::EqualsNoCase(entry.Path(), selected))
+            {
+                ::SendMessageW(selector, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+                found = true;
+            }
+        });
+    return found;
+}
+
+void CLogFilesDialog::ShowLog(const std::wstring& path)
+{
+    if (Misc::EqualsNoCase(path, m_shownPath))
+        return;
+    m_shownPath = path;
+    const bool loaded = LoadLogText(GetDlgItem(IDC_LOG_TEXT), m_shownPath);
+    ::EnableWindow(GetDlgItem(IDC_LOG_OPEN), loaded && !m_shownPath.empty());
+}
+
+// The whole text is built first and given to the view at once: adding a large log line
+// by line takes minutes. The caret ends at the end, so the view shows the log's end.
+bool CLogFilesDialog::LoadLogText(HWND view, const std::wstring& path)
+{
+    ::SendMessageW(view, WM_SETREDRAW, FALSE, 0);
+    bool loaded = true;
+    if (path.empty())
+        ::SetWindowTextW(view, kNoLogText);
+    else
+    {
+        const WaitCursorScope wait;
+        ::SetWindowTextW(view, L"");
+        std::wstring text;
+        loaded = ReadLogViewText(path, m_viewLimit, text) && ::SetWindowTextW(view, text.c_str());
+        if (!loaded)
+            ::SetWindowTextW(view, kUnableText);
+        else
+        {
+            const LRESULT length = ::SendMessageW(view, WM_GETTEXTLENGTH, 0, 0);
+            ::SendMessageW(view, EM_SETSEL, static_cast<WPARAM>(length), length);
+            ::SendMessageW(view, EM_SCROLLCARET, 0, 0);
+            ::SendMessageW(view, EM_SETSEL, static_cast<WPARAM>(-1), -1);
+        }
+    }
+    ::SendMessageW(view, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(view, nullptr, TRUE);
+    return loaded;
+}
+
+// The log files were collected by the installed-files scan that ran just before; every
+// scan ends with the first of them shown.
+void CLogFilesDialog::Scan(IStatusInfo* status)
+{
+    if (status)
+        status->ShowActivity(L"SCANNING LOG FILES ...");
+    const LogFilesInfo::LogFileEntry* first = nullptr;
+    m_model.ForEachEntry(
+        [&](const LogFilesInfo::LogFileEntry& entry)
+        {
+            if (!first)
+                first = &entry;
+        });
+    m_selectedPath = first ? first->Path() : std::wstring();
+    Refresh();
+}
+
+void CLogFilesDialog::Clear()
+{
+    ResetSelector();
+    ShowLog(L"");
+    m_selectedPath.clear();
+    m_shownPath.clear();
+    m_model.Clear();
+}
+
+void CLogFilesDialog::Refresh()
+{
+    ResetSelector();
+    FillSelector(GetDlgItem(IDC_LOG_SELECTOR), m_selectedPath);
+    ShowLog(m_selectedPath);
+}
+
+// An item's data is trusted only while its entry is still in the model.
+const std::wstring* CLogFilesDialog::EntryPath(LRESULT itemData) const
+{
+    const std::wstring* path = nullptr;
+    m_model.ForEachEntry(
+        [&](const LogFilesInfo::LogFileEntry& entry)
+        {
+            if (reinterpret_cast<LRESULT>(&entry.Path()) == itemData)
+                path = &entry.Path();
+        });
+    return path;
+}
+
+void CLogFilesDialog::OnSelectionChange()
+{
+    HWND selector = GetDlgItem(IDC_LOG_SELECTOR);
+    const LRESULT index = ::SendMessageW(selector, CB_GETCURSEL, 0, 0);
+    const std::wstring* path =
+        index == CB_ERR ? nullptr
+                        : EntryPath(::SendMessageW(selector, CB_GETITEMDATA, static_cast<WPARAM>(index), 0));
+    m_selectedPath = path ? *path : std::wstring();
+    ShowLog(m_selectedPath);
+}
+
+bool CLogFilesDialog::OnCommand(WORD id, WORD code, HWND control)
+{
+    if (id == IDC_LOG_SELECTOR && code == CBN_SELCHANGE)
+    {
+        OnSelectionChange();
+        return true;
+    }
+    if (id == IDC_LOG_OPEN && code == BN_CLICKED)
+    {
+        if (!m_shownPath.empty())
+            OpenWithShell(m_shownPath);
+        return true;
+    }
+    // The text is not shown all selected when the view takes the focus.
+    if (id == IDC_LOG_TEXT && code == EN_SETFOCUS)
+    {
+        ::SendMessageW(control, EM_SETSEL, static_cast<WPARAM>(-1), -1);
+        return true;
+    }
+    return UI::SizeDialog::OnCommand(id, code, control);
+}

@@ -1,0 +1,66 @@
+#pragma once
+// The Log Files tab: the log files found by the last scan in a selector, the selected
+// one as text in a read-only view, and "Open" to hand it to the shell. The page owns
+// the log files model and its report section, and is the scan's log files collector.
+
+#include "logs/LogFileReader.h"
+#include "logs/LogFilesInfo.h"
+#include "logs/LogFilesXML.h"
+#include "misc/Handles.h"
+#include "misc/StatusInfo.h"
+#include "ui/SizeDialog.h"
+
+#include <cstdint>
+#include <string>
+
+class CLogFilesDialog : public UI::SizeDialog, public ICollector
+{
+  public:
+    explicit CLogFilesDialog(UI::CDialog* owner);
+    explicit CLogFilesDialog(HWND parent);
+    ~CLogFilesDialog() override;
+
+    void Clear() override;
+    void Scan(IStatusInfo* status) override;
+    // Rebuilds the selector from the model; the text is reloaded only when another log
+    // is selected than the one shown.
+    void Refresh();
+    void ShowLog(const std::wstring& path);
+
+    // Fills the selector from the model and selects the entry of `selected`; false when
+    // none was selected.
+    bool FillSelector(HWND selector, const std::wstring& selected);
+    // The view's text for `path`: false when the file could not be read.
+    bool LoadLogText(HWND view, const std::wstring& path);
+
+    LogFilesInfo& Model() noexcept { return m_model; }
+    const LogFilesXML& Xml() const noexcept { return m_xml; }
+    // The "LogFiles" section of the report; every log file is added to the attachments.
+    bool WriteSection(Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
+    {
+        return m_xml.Write(&document, parent, &m_model, &attachments);
+    }
+
+    const std::wstring& SelectedPath() const noexcept { return m_selectedPath; }
+    const std::wstring& ShownPath() const noexcept { return m_shownPath; }
+    HFONT TextFont() const noexcept { return static_cast<HFONT>(m_textFont.Get()); }
+    // Bytes above which a log is shown by its tail (the benchmark measures without it).
+    void SetViewLimit(std::uint64_t bytes) noexcept { m_viewLimit = bytes; }
+
+  protected:
+    BOOL OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+
+  private:
+    void Build();
+    void ResetSelector();
+    void OnSelectionChange();
+    const std::wstring* EntryPath(LRESULT itemData) const;
+
+    LogFilesInfo m_model;
+    LogFilesXML m_xml;
+    std::wstring m_selectedPath;
+    std::wstring m_shownPath = L"x"; // equals no real path: the first ShowLog always loads
+    Misc::GdiObject m_textFont;
+    std::uint64_t m_viewLimit = kLogViewLimit;
+};
