@@ -1,20 +1,26 @@
 #pragma once
 // The page of the main window whose view has not been built yet: a real dialog from
 // its template with its layout rules, showing the empty state it has before anything
-// is found. It gathers nothing, so it takes no part in a scan; it already holds the
-// log files model and writes its report section.
+// is found. It already holds the log files model, takes part in the scan (its clear
+// step empties the log file list that the installed-files scan fills) and writes its
+// report section.
 
 #include "logs/LogFilesXML.h"
 #include "misc/Handles.h"
+#include "misc/StatusInfo.h"
 #include "ui/SizeDialog.h"
 
 #include <string>
 
-// The Log Files page (template 132): no log files known, "Open" disabled.
-class CLogFilesPage : public UI::SizeDialog
+// The Log Files page (template 132): no log files shown, "Open" disabled.
+class CLogFilesPage : public UI::SizeDialog, public ICollector
 {
   public:
     explicit CLogFilesPage(UI::CDialog* owner);
+
+    void Clear() override { m_model.Clear(); }
+    void Scan(IStatusInfo*) override { Refresh(); }
+    const LogFilesInfo& Model() const { return m_model; }
 
     // Shows the page's state again.
     void Refresh();

@@ -61,7 +61,8 @@ std::unique_ptr<DllProcessor> NewDllProcessor(bool driver, bool reader, bool xer
     return processor;
 }
 
-// The kind of a row and how it is read.
+// One registry row: its value, its condition and, when the folder is new, the folder
+// with its chain. A folder that cannot be made is missing; the scan goes on.
 void ProcessRow(const InstallLocation& row, ProductKeyReader& reader, RememberedPaths& remembered,
                 FolderContent& root)
 {
@@ -78,7 +79,6 @@ void ProcessRow(const InstallLocation& row, ProductKeyReader& reader, Remembered
     }
     catch (const std::bad_alloc&)
     {
-        // The folder is missing from the inventory; the scan goes on.
     }
 }
 
