@@ -260,14 +260,4 @@ TEST_F(ProcessorTest, LogProcessorAddsEachExistingLogOnceAndPassesOn)
     EXPECT_TRUE(LogPaths().empty());
 }
 
-TEST_F(ProcessorTest, GenericProcessorRecordsEverything)
-{
-    m_folder->AddProcessor(std::make_unique<GenericFileProcessor>());
-    Put(L"noext", "x");
-    EXPECT_TRUE(Offer(L"", L"noext"));
-    EXPECT_TRUE(Offer(L"", L"missing.bin"));
-    EXPECT_EQ(Recorded(L"noext")->Size(), L"1");
-    EXPECT_EQ(Recorded(L"missing.bin")->Size(), L"0");
-}
-
 } // namespace

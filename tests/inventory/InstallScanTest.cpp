@@ -97,19 +97,6 @@ TEST(RowFolder, ConditionsDecideWhichFolderARowAdds)
     EXPECT_EQ(remembered.lite, L"D:\\Lite");
 }
 
-TEST(InstallLocationTable, RowsInReadingOrder)
-{
-    V labels;
-    for (const InstallLocation& row : InstallLocationTable())
-        labels.push_back(row.label);
-    EXPECT_EQ(labels.size(), 17u);
-    EXPECT_EQ(labels.front(), L"Velmora 6 Pro [64]");
-    EXPECT_EQ(labels[3], L"Velmora 6 Pro [32]");
-    EXPECT_EQ(labels.back(), L"Tarvik Scenira 5 Libraries");
-    EXPECT_EQ(Row(L"Tarvik Scenira 5").version, 0x500);
-    EXPECT_EQ(Row(L"Velmora 6 Pro KVRN").options, 14u);
-}
-
 class RecordingStatus : public IStatusInfo
 {
   public:
