@@ -21,9 +21,14 @@ endfunction()
 # A test executable for one src/ folder; its GoogleTest cases are discovered at test time,
 # when the Wine prefix exists. TZ_VARIANTS runs every case once per listed time zone.
 # GUI runs the cases on the build's private Xvfb display (windows need a display; CI
-# has none).
+# has none). LOCK names a resource (for example registry keys of the shared prefix)
+# whose cases never run at the same time as other cases holding it.
 function(orvo_add_test name)
-  cmake_parse_arguments(T "GUI" "" "SOURCES;LIBS;TZ_VARIANTS" ${ARGN})
+  cmake_parse_arguments(T "GUI" "LOCK" "SOURCES;LIBS;TZ_VARIANTS" ${ARGN})
+  set(lock)
+  if(T_LOCK)
+    set(lock RESOURCE_LOCK ${T_LOCK})
+  endif()
   if(T_GUI AND CMAKE_CROSSCOMPILING_EMULATOR)
     set(CMAKE_CROSSCOMPILING_EMULATOR
         ${PROJECT_SOURCE_DIR}/cmake/wine-gui-run.sh ${CMAKE_BINARY_DIR}/wineprefix-gui)
@@ -39,13 +44,13 @@ function(orvo_add_test name)
   if(NOT T_TZ_VARIANTS)
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                          WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
-                         PROPERTIES TIMEOUT 300)
+                         PROPERTIES TIMEOUT 300 ${lock})
   else()
     foreach(tz IN LISTS T_TZ_VARIANTS)
       gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                            WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
                            TEST_SUFFIX " [TZ=${tz}]"
-                           PROPERTIES TIMEOUT 300 ENVIRONMENT "TZ=${tz}")
+                           PROPERTIES TIMEOUT 300 ENVIRONMENT "TZ=${tz}" ${lock})
     endforeach()
   endif()
 endfunction()

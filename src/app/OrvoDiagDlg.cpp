@@ -175,8 +175,8 @@ void COrvoDiagDlg::FillSaveTargets(SaveTargets& targets)
     targets.status = this;
     targets.writers.push_back([this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList&)
                               { return m_systemPage.WriteSection(document, parent); });
-    // The installed-files section ("Applications") goes here, written from the Files
-    // page's inventory, once its section writer exists.
+    targets.writers.push_back([this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList&)
+                              { return m_filesPage.WriteSection(document, parent); });
     targets.writers.push_back(
         [this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
         { return m_logFilesPage.WriteSection(document, parent, attachments); });

@@ -112,11 +112,11 @@ void CApplicationsDialog::Clear()
     FillTree();
 }
 
-// Each scan starts from an empty inventory. The installed-files scan of the inventory
-// (registered installation folders and the program's own folder) joins here.
-void CApplicationsDialog::ScanInstalledFiles(IStatusInfo*)
+// Registered installation folders and the program's own folder; the scan starts from
+// an empty inventory.
+void CApplicationsDialog::ScanInstalledFiles(IStatusInfo* status)
 {
-    m_model.Clear();
+    m_model.Scan(status);
 }
 
 void CApplicationsDialog::Scan(IStatusInfo* status)

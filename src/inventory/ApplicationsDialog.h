@@ -4,6 +4,7 @@
 
 #include "inventory/ApplicationsDraw.h"
 #include "inventory/ApplicationsInfo.h"
+#include "inventory/ApplicationsXML.h"
 #include "misc/Handles.h"
 #include "misc/ScanSteps.h"
 #include "ui/SizeDialog.h"
@@ -34,6 +35,12 @@ class CApplicationsDialog : public UI::SizeDialog, public IFilesPageScan
     void ScanInstalledFiles(IStatusInfo* status) override;
     void SetPainterNeedsFill(bool needsFill) override { m_draw.SetNeedsFill(needsFill); }
 
+    // The "Applications" section of the report.
+    bool WriteSection(Misc::XML_Document& document, IXMLDOMNode* parent)
+    {
+        return m_xml.Write(&document, parent, &m_model, false);
+    }
+
     ApplicationsInfo& Model() noexcept { return m_model; }
     const ApplicationsInfo& Model() const noexcept { return m_model; }
     const ApplicationsDraw& Painter() const noexcept { return m_draw; }
@@ -51,7 +58,7 @@ class CApplicationsDialog : public UI::SizeDialog, public IFilesPageScan
 
     ApplicationsInfo m_model;
     ApplicationsDraw m_draw;
-    // The "Applications" section writer joins here beside the model it writes.
+    ApplicationsXML m_xml;
     HWND m_tree = nullptr;
     Misc::GdiObject m_font;
 };

@@ -223,16 +223,32 @@ void ApplicationsInfo::FolderContent::AddProcessor(std::unique_ptr<FileProcessor
     m_processors = std::move(processor);
 }
 
+// One folder has one identity whether it was written with a trailing backslash or
+// not (the program's own folder always has one, registry values mostly not); a drive's
+// root keeps its backslash.
+std::wstring FolderIdentity(const std::wstring& path)
+{
+    std::wstring identity = JoinPath(path, L"");
+    while (identity.size() > 1 && identity.back() == L'\\' && !(identity.size() == 3 && identity[1] == L':'))
+        identity.pop_back();
+    return identity;
+}
+
+bool SameFolder(const std::wstring& first, const std::wstring& second)
+{
+    return Misc::CompareKeys(FolderIdentity(first), FolderIdentity(second)) == 0;
+}
+
 // Compared in normalised form and case-insensitively, so that one installation named
-// twice (both registry views, old and new brand) is walked once.
+// twice (both registry views, old and new brand, the program's own folder) is walked
+// once.
 bool ApplicationsInfo::FolderContent::IsNewTopFolder(const std::wstring& path) const
 {
-    const std::wstring normalised = JoinPath(path, L"");
     bool isNew = true;
     m_folders.ForEach(
         [&](const FolderContent& folder)
         {
-            if (isNew && Misc::CompareKeys(folder.FullPath(), normalised) == 0)
+            if (isNew && SameFolder(folder.FullPath(), path))
                 isNew = false;
         });
     return isNew;

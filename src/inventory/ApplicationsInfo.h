@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+class IStatusInfo;
+
 class ApplicationsInfo
 {
   public:
@@ -23,6 +25,9 @@ class ApplicationsInfo
 
     // Empties the tree below the root (and DriverFileList); the root stays.
     void Clear();
+    // Fills the inventory from scratch: every registered installation folder and the
+    // program's own folder, walked through their processors. `status` may be null.
+    void Scan(IStatusInfo* status);
     FolderContent& Root() const { return *m_root; }
 
   private:
@@ -75,6 +80,8 @@ class ApplicationsInfo::FileInfo
 class ApplicationsInfo::FileProcessor
 {
   public:
+    using FolderContent = ApplicationsInfo::FolderContent;
+
     FileProcessor() = default;
     FileProcessor(const FileProcessor&) = delete;
     FileProcessor& operator=(const FileProcessor&) = delete;
@@ -91,7 +98,7 @@ class ApplicationsInfo::FileProcessor
                 const std::wstring& fileName);
 
   private:
-    friend class FolderContent;
+    friend FolderContent;
     std::unique_ptr<FileProcessor> m_next;
 };
 
@@ -135,6 +142,12 @@ class ApplicationsInfo::FolderContent
     // Deletes the sub-folders and files (with their processor chains).
     void ClearContent();
 
+    // Offers every file of the folder and (unless flat) of its sub-folders to
+    // `processors`, or to the folder's own chain when null; keeps the sub-folders in
+    // which a file was accepted. True when a file was accepted here or below. On the
+    // root, walks each top folder.
+    bool Walk(FileProcessor* processors, IStatusInfo* status);
+
     bool IsRoot() const { return m_rootMark; }
     std::uint32_t Options() const { return m_options; }
     const std::wstring& MainFolder() const { return m_mainFolder; }
@@ -168,3 +181,9 @@ extern Misc::List<ApplicationsInfo::FileInfo> DriverFileList;
 std::wstring FilePlatformText(const std::wstring& path);
 // The file's size in bytes as unsigned decimal text; "0" when it cannot be opened.
 std::wstring FileSizeText(const std::wstring& path);
+
+// A folder path in the one form used to tell folders apart: normalised, without a
+// trailing backslash (except a drive's root).
+std::wstring FolderIdentity(const std::wstring& path);
+// Whether two paths name the same folder (letter case ignored).
+bool SameFolder(const std::wstring& first, const std::wstring& second);

@@ -40,8 +40,10 @@ class LogFilesInfo
     static Misc::List<LogFileEntry> LogFileEntryList;
 
     // Appends an entry unless one with the same path (ASCII letters folded) is listed.
-    void Add(const std::wstring& path);
-    void Clear();
+    // Both work on the one shared list, so the installed-files scan adds to it without
+    // an object of its own (whose end would empty the list).
+    static void Add(const std::wstring& path);
+    static void Clear();
 
     std::size_t Count() const { return LogFileEntryList.Count(); }
     LogFileEntry* First() { return LogFileEntryList.First(); }

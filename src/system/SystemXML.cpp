@@ -30,22 +30,21 @@ bool WriteAddressList(Misc::XML_Document& document, IXMLDOMNode* parent, const w
 
 } // namespace
 
-// A section element that cannot be created leaves the report without a System
-// section but does not fail the save; a broken part inside it does.
+// A section element that cannot be created fails the save: otherwise the report would
+// go out without the System section (or its adapters) while the status says "Saved".
 bool SystemXML::Write(Misc::XML_Document* document, IXMLDOMNode* parent, const SystemInfo* model) const
 {
     if (!document || !model)
         return false;
     const Misc::XmlNode system = document->AddElement(parent, L"System");
     if (!system)
-        return true;
+        return false;
     bool ok = WriteOs(*document, system.Get(), model->Os());
     const Misc::XmlNode adapters = document->AddElement(system, L"Adapters");
-    if (adapters)
-    {
-        model->Adapters().ForEach([&](const AdapterInfo& adapter)
-                                  { ok = WriteAdapter(*document, adapters.Get(), adapter) && ok; });
-    }
+    if (!adapters)
+        return false;
+    model->Adapters().ForEach([&](const AdapterInfo& adapter)
+                              { ok = WriteAdapter(*document, adapters.Get(), adapter) && ok; });
     return ok;
 }
 

@@ -91,7 +91,7 @@ TEST(SystemXML, UnderAGivenParentAndWithoutDocument)
     SystemXML writer;
     EXPECT_FALSE(writer.Write(nullptr, nullptr, &model));
     Misc::XML_Document document;
-    EXPECT_TRUE(writer.Write(&document, nullptr, &model)) << "no System element: nothing else attempted";
+    EXPECT_FALSE(writer.Write(&document, nullptr, &model)) << "no System element: the save must fail";
     EXPECT_FALSE(document.Root());
 
     ASSERT_TRUE(document.Create());

@@ -1,0 +1,176 @@
+#include "inventory/FileProcessors.h"
+
+#include "inventory/LibraryLoadTest.h"
+#include "inventory/TextLines.h"
+#include "logs/LogFilesInfo.h"
+#include "report/FileSystem.h"
+#include "report/TmpFileManager.h"
+
+#include <windows.h>
+
+#include <new>
+
+namespace
+{
+
+using FileInfo = ApplicationsInfo::FileInfo;
+
+bool KeysEqual(const std::wstring& a, const std::wstring& b)
+{
+    return Misc::CompareKeys(a, b) == 0;
+}
+
+bool FileExists(const std::wstring& path)
+{
+    return !path.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+} // namespace
+
+// "*" takes every name; "*suffix" a name ending in the suffix; anything else the whole
+// name. Letter case is ignored throughout.
+bool FileMaskMatches(const std::wstring& mask, const std::wstring& fileName)
+{
+    if (mask == L"*")
+        return true;
+    if (!mask.empty() && mask.front() == L'*')
+    {
+        const std::size_t length = mask.size() - 1;
+        return fileName.size() >= length &&
+               KeysEqual(fileName.substr(fileName.size() - length), mask.substr(1));
+    }
+    return KeysEqual(mask, fileName);
+}
+
+// With `prefix` the mask is compared with the beginning of the sub-folder, so "Gobo"
+// covers Gobo, Gobo\Gel and also Gobos; without it the whole sub-folder must match,
+// and the empty mask stands for the installation folder itself.
+bool SubFolderMaskMatches(const std::wstring& mask, const std::wstring& subFolder, bool prefix)
+{
+    if (mask == L"*")
+        return true;
+    if (prefix)
+        return KeysEqual(mask, subFolder.substr(0, mask.size()));
+    return KeysEqual(mask, subFolder);
+}
+
+bool CommonProcessor::DataRec::Matches(const std::wstring& subFolder, const std::wstring& fileName) const
+{
+    return FileMaskMatches(m_fileMask, fileName) &&
+           SubFolderMaskMatches(m_subFolderMask, subFolder, (m_flags & Prefix) != 0);
+}
+
+bool GenericFileProcessor::Process(FolderContent* folder, const std::wstring& mainFolder,
+                                   const std::wstring& subFolder, const std::wstring& fileName)
+{
+    FolderContent::RecordFile(folder, mainFolder, subFolder, fileName);
+    return true;
+}
+
+void CommonProcessor::AddRule(const std::wstring& subFolderMask, const std::wstring& fileMask,
+                              std::uint32_t flags)
+{
+    m_rules.Add(std::make_unique<DataRec>(subFolderMask, fileMask, flags | Act));
+}
+
+void CommonProcessor::AddPassiveRule(const std::wstring& subFolderMask, const std::wstring& fileMask,
+                                     std::uint32_t flags)
+{
+    m_rules.Add(std::make_unique<DataRec>(subFolderMask, fileMask, flags & ~static_cast<std::uint32_t>(Act)));
+}
+
+bool CommonProcessor::FindRule(const std::wstring& subFolder, const std::wstring& fileName,
+                               std::uint32_t& flags)
+{
+    for (const DataRec* rule = m_rules.First(); rule; rule = m_rules.Next())
+    {
+        if (rule->Matches(subFolder, fileName))
+        {
+            flags = rule->Flags();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CommonProcessor::HasExtension(const std::wstring& fileName, const wchar_t* extension)
+{
+    return KeysEqual(ComposePath(fileName, PathExtension), extension);
+}
+
+bool DllProcessor::Process(FolderContent* folder, const std::wstring& mainFolder,
+                           const std::wstring& subFolder, const std::wstring& fileName)
+{
+    if (!HasExtension(fileName, L"dll"))
+        return PassOn(folder, mainFolder, subFolder, fileName);
+    std::uint32_t flags = 0;
+    const bool ruled = FindRule(subFolder, fileName, flags);
+    if (ruled && (flags & Decline))
+        return PassOn(folder, mainFolder, subFolder, fileName);
+    FileInfo* record = FolderContent::RecordFile(folder, mainFolder, subFolder, fileName);
+    if (!record)
+        return PassOn(folder, mainFolder, subFolder, fileName);
+    if (ruled && !(flags & Act))
+        return true;
+    if (ruled && (flags & HandOver))
+    {
+        // The driver test reads the copy after the walk; a copy that cannot be made
+        // leaves the driver unlisted, which the test reports as not installed.
+        try
+        {
+            DriverFileList.Add(std::make_unique<FileInfo>(*record));
+        }
+        catch (const std::bad_alloc&)
+        {
+        }
+        return true;
+    }
+    record->AddInfoLine(LibraryLoadDetail(JoinPath(JoinPath(mainFolder, subFolder), fileName)));
+    return true;
+}
+
+bool TextContentProcessor::Process(FolderContent* folder, const std::wstring& mainFolder,
+                                   const std::wstring& subFolder, const std::wstring& fileName)
+{
+    if (!HasExtension(fileName, m_extension))
+        return PassOn(folder, mainFolder, subFolder, fileName);
+    std::uint32_t flags = 0;
+    const bool ruled = FindRule(subFolder, fileName, flags);
+    if (ruled && (flags & Decline))
+        return PassOn(folder, mainFolder, subFolder, fileName);
+    FileInfo* record = FolderContent::RecordFile(folder, mainFolder, subFolder, fileName);
+    if (!record)
+        return PassOn(folder, mainFolder, subFolder, fileName);
+    if (ruled && !(flags & Act))
+        return true;
+    std::vector<std::wstring> lines;
+    if (!ReadTextFileLines(record->FullPath(), lines))
+    {
+        record->AddInfoLine(L"File could not be opened.");
+        return true;
+    }
+    for (const std::wstring& line : lines)
+        record->AddInfoLine(line);
+    return true;
+}
+
+// The product names its log files after its programs: <base name>.log in the
+// temporary directory that the shared file manager found at start.
+bool LogProcessor::Process(FolderContent* folder, const std::wstring& mainFolder,
+                           const std::wstring& subFolder, const std::wstring& fileName)
+{
+    std::uint32_t flags = 0;
+    if (HasExtension(fileName, L"exe") && FindRule(subFolder, fileName, flags) && (flags & Act))
+    {
+        const std::wstring program = JoinPath(JoinPath(mainFolder, subFolder), fileName);
+        const Misc::AFileManager* shared = Misc::TmpFileManager::Shared();
+        const std::wstring tempDir = shared ? shared->TemporaryDirectory() : std::wstring();
+        if (!tempDir.empty())
+        {
+            const std::wstring candidate = JoinPath(tempDir, ComposePath(program, PathName) + L".log");
+            if (FileExists(candidate))
+                LogFilesInfo::Add(candidate);
+        }
+    }
+    return PassOn(folder, mainFolder, subFolder, fileName);
+}

@@ -1,0 +1,75 @@
+#include "inventory/LibraryLoadTest.h"
+
+#include "misc/Handles.h"
+#include "misc/Text.h"
+#include "report/FileSystem.h"
+
+#include <windows.h>
+
+namespace
+{
+
+constexpr UINT kQuietErrorMode = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX; // 0x8001
+constexpr DWORD kSystemTextFlags =
+    FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS; // 0x1300
+
+// The process-wide search folder and error mode are changed only for the duration of
+// one load and put back even if the load throws.
+class LoadEnvironment
+{
+  public:
+    explicit LoadEnvironment(const std::wstring& folder)
+    {
+        ::SetDllDirectoryW(folder.c_str());
+        m_previousMode = ::SetErrorMode(kQuietErrorMode);
+    }
+    ~LoadEnvironment()
+    {
+        ::SetErrorMode(m_previousMode);
+        ::SetDllDirectoryW(nullptr);
+    }
+    LoadEnvironment(const LoadEnvironment&) = delete;
+    LoadEnvironment& operator=(const LoadEnvironment&) = delete;
+
+  private:
+    UINT m_previousMode = 0;
+};
+
+void ReplaceAll(std::wstring& text, const std::wstring& what, const std::wstring& with)
+{
+    for (std::size_t at = text.find(what); at != std::wstring::npos; at = text.find(what, at + with.size()))
+        text.replace(at, what.size(), with);
+}
+
+} // namespace
+
+std::wstring LoadFailedLine(unsigned long code, const wchar_t* systemText, const std::wstring& fileName)
+{
+    if (!systemText)
+        return Misc::Format(L"Load failed: %08X", static_cast<unsigned>(code));
+    std::wstring line = Misc::Format(L"Load failed: %08X ", static_cast<unsigned>(code)) + systemText;
+    ReplaceAll(line, L"%1", fileName);
+    return line;
+}
+
+// The library is loaded into this process, so its own initialisation runs here; its
+// dependencies are searched in its folder first.
+std::wstring LibraryLoadDetail(const std::wstring& path)
+{
+    DWORD error = ERROR_SUCCESS;
+    Misc::ModuleHandle module;
+    {
+        LoadEnvironment environment(ComposePath(path, PathFolder));
+        module.Reset(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+        if (!module)
+            error = ::GetLastError();
+    }
+    if (module)
+        return L"Loaded correctly.";
+
+    wchar_t* text = nullptr;
+    const DWORD length = ::FormatMessageW(kSystemTextFlags, nullptr, error, LANG_USER_DEFAULT,
+                                          reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    Misc::LocalMemory buffer(text);
+    return LoadFailedLine(error, length > 0 && text ? text : nullptr, ComposePath(path, PathFileName));
+}
