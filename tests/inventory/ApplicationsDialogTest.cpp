@@ -1,4 +1,5 @@
 #include "inventory/ApplicationsDialog.h"
+#include "inventory/ProductKey.h"
 
 #include "misc/Handles.h"
 #include "TestSupport.h"
@@ -254,6 +255,64 @@ TEST_F(FilesPage, FixtureInstallationRowsKindsAndColours)
     SCROLLINFO scroll = {sizeof scroll, SIF_RANGE | SIF_PAGE};
     ASSERT_TRUE(::GetScrollInfo(tree, SB_HORZ, &scroll));
     EXPECT_GT(scroll.nMax - scroll.nMin + 1, static_cast<int>(scroll.nPage));
+}
+
+// The page's own part of a scan: a registered installation is found, walked and shown,
+// beside the folder of the running program.
+TEST_F(FilesPage, ScanShowsARegisteredFixtureInstallation)
+{
+    const std::wstring install = PathOf(L"Velmora");
+    ASSERT_TRUE(::CreateDirectoryW(install.c_str(), nullptr));
+    CopyFixture(L"pe32_library.dll", install + L"\\Velmora.dll");
+    Put(install + L"\\notes.txt", "abc");
+    const std::wstring key = ProductKeyPath(L"Varnholt Brevik", L"Orvo", 0x600);
+    HKEY created = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
+                                KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &created, nullptr),
+              ERROR_SUCCESS);
+    Misc::RegKey opened(created);
+    ASSERT_EQ(::RegSetValueExW(created, L"InstallPathPro", 0, REG_SZ,
+                               reinterpret_cast<const BYTE*>(install.c_str()),
+                               static_cast<DWORD>((install.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    m_page->Scan(nullptr);
+    ::RegDeleteKeyValueW(created, nullptr, L"InstallPathPro");
+
+    std::vector<Row> rows = Rows(m_page->Tree());
+    std::vector<Row> found;
+    for (const Row& row : rows)
+        if (row.text.rfind("Velmora 6 Pro [32]", 0) == 0 || row.text.rfind("Orvo Diag", 0) == 0)
+            found.push_back(row);
+    std::string tops;
+    for (const Row& row : rows)
+        if (row.depth == 0)
+            tops += row.text + "\n";
+    ASSERT_EQ(found.size(), 2u) << "the installation and the program's own folder:\n" << tops;
+    for (const Row& row : found)
+    {
+        EXPECT_EQ(row.kind, 14) << row.text;
+        EXPECT_EQ(row.text_colour, 0u) << row.text;
+        EXPECT_EQ(row.selected, 0xBFBFBFu) << row.text;
+    }
+    auto under = [&](const char* prefix)
+    {
+        auto at = std::find_if(rows.begin(), rows.end(),
+                               [](const Row& r) { return r.text.rfind("Velmora 6 Pro [32]", 0) == 0; });
+        for (++at; at != rows.end() && at->depth > 0; ++at)
+            if (at->depth == 1 && at->text.rfind(prefix, 0) == 0)
+                return *at;
+        return Row{-1, "missing"};
+    };
+    const Row notes = under("notes.txt"), library = under("Velmora.dll");
+    EXPECT_TRUE(std::regex_match(
+        notes.text,
+        std::regex(R"(notes\.txt   \|     \| +\| 09-12-2026 17:05 \| +3 \| )" + std::string(kAbcMd5))))
+        << notes.text;
+    EXPECT_EQ(notes.text_colour, 0u);
+    EXPECT_EQ(notes.kind, 15);
+    EXPECT_EQ(library.text.rfind("Velmora.dll | x86 | 5.0.0.7 | 09-12-2026 17:05 |", 0), 0u) << library.text;
+    EXPECT_EQ(library.text_colour, 0x7F0000u);
+    EXPECT_EQ(library.kind, 15);
 }
 
 TEST_F(FilesPage, SelectingTheTabAgainKeepsTheRowsAndTheirRecords)
