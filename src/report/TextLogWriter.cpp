@@ -26,15 +26,23 @@ bool TextLogWriter::Open(const std::wstring& path)
         Misc::ShowMessageBox(nullptr, text, L"WARNING", MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
         return false;
     }
-    // The path field holds 259 characters and its terminator; a longer path leaves
-    // the file open but the writer unusable until Close.
-    if (path.size() >= kPathChars)
+    const bool created = ::GetLastError() != ERROR_ALREADY_EXISTS;
+    // The path field holds 259 characters and its terminator. Whatever fails from here
+    // on closes the file again: left open, a later Write would land at whatever position
+    // the failed step left behind, possibly over the start of an existing file.
+    if (path.size() >= kPathChars || !MoveToEndWithMark())
     {
-        m_path[0] = L'\0';
+        Close();
+        if (created)
+            ::DeleteFileW(path.c_str());
         return false;
     }
     std::wmemcpy(m_path, path.c_str(), path.size() + 1);
+    return true;
+}
 
+bool TextLogWriter::MoveToEndWithMark()
+{
     LARGE_INTEGER end{};
     const LARGE_INTEGER zero{};
     if (!::SetFilePointerEx(m_handle.Get(), zero, &end, FILE_END))

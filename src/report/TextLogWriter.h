@@ -27,6 +27,7 @@ class TextLogWriter
     bool IsOpen() const { return m_handle.IsValid(); }
 
   private:
+    bool MoveToEndWithMark();
     bool WriteBytes(const void* data, DWORD size);
 
     wchar_t m_path[kPathChars] = {};

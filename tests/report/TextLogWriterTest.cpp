@@ -87,23 +87,32 @@ TEST_F(TextLogWriterTest, OpenFailureShowsTheWarningBox)
     EXPECT_EQ(boxes.Boxes()[1].text.size(), 289u);
 }
 
-TEST_F(TextLogWriterTest, PathOf260CharactersLeavesTheFileOpenButUnusable)
+TEST_F(TextLogWriterTest, FailedOpenLeavesTheWriterClosedAndTheFileUntouched)
 {
-    // Build a real path of exactly 260 characters.
+    // A real file whose path has exactly 260 characters, with content of its own.
     std::wstring dir = PathOf(L"d");
     ASSERT_TRUE(::CreateDirectoryW(dir.c_str(), nullptr));
     const std::size_t nameLength = 260 - dir.size() - 1;
     ASSERT_GT(nameLength, 8u);
     const std::wstring path = dir + L"\\" + std::wstring(nameLength - 4, L'p') + L".txt";
     ASSERT_EQ(path.size(), 260u);
+    const std::string existing = "existing content";
+    ASSERT_TRUE(OrvoTest::WriteBytes(L"\\\\?\\" + path, existing));
 
+    OrvoTest::MessageBoxCapture boxes;
     TextLogWriter log;
     EXPECT_FALSE(log.Open(path));
-    EXPECT_STREQ(log.Path(), L"");
-    EXPECT_TRUE(log.IsOpen()) << "the file stays open until Close";
-    EXPECT_FALSE(log.Open(path));
-    log.Close();
     EXPECT_FALSE(log.IsOpen());
+    EXPECT_STREQ(log.Path(), L"");
+    EXPECT_FALSE(log.Write(L"XY")) << "a writer whose Open failed writes nothing";
+    EXPECT_FALSE(log.Printf(L"%d", 42));
+    EXPECT_EQ(ReadBytes(L"\\\\?\\" + path), existing);
+    EXPECT_TRUE(boxes.Boxes().empty());
+
+    // Nothing is left behind for a path that does not fit.
+    const std::wstring fresh = dir + L"\\" + std::wstring(nameLength - 4, L'q') + L".txt";
+    EXPECT_FALSE(log.Open(fresh));
+    EXPECT_FALSE(OrvoTest::Exists(L"\\\\?\\" + fresh));
 
     const std::wstring fits = dir + L"\\" + std::wstring(nameLength - 5, L'p') + L".txt";
     ASSERT_EQ(fits.size(), 259u);
