@@ -1,0 +1,43 @@
+#pragma once
+// The live test of the USB DMX interface driver and its report "Tarvik_UsbBox.txt",
+// the driver step of the other-files collector.
+
+#include "checks/BoxScan.h"
+#include "misc/StatusInfo.h"
+
+#include <string>
+#include <vector>
+
+class TextLogWriter;
+class LowLevelDriver;
+
+namespace Misc
+{
+class AFileManager;
+}
+
+constexpr const wchar_t* kDriverReportName = L"Tarvik_UsbBox.txt";
+constexpr const wchar_t* kUsbSupportLibraryName = L"TarvikUSB.dll";
+
+// One generation of the driver library with the libraries it needs.
+struct DriverGeneration
+{
+    const wchar_t* library;
+    std::vector<std::wstring> dependencies;
+};
+// The generations in the order they are tested.
+const std::vector<DriverGeneration>& DriverGenerations();
+
+// Stages the report for every USB support library of the inventory's DriverFileList
+// with `manager`; gives the staged path, or empty when no report was staged.
+std::wstring RunDriverStep(Misc::AFileManager* manager, IStatusInfo* status,
+                           IScanClock& clock = SystemScanClock());
+
+// Tests both driver generations beside one USB support library.
+void TestUsbDriverFile(TextLogWriter& writer, const std::wstring& path,
+                       IScanClock& clock = SystemScanClock());
+
+// Loads one driver library from `folder`, opens, reports and closes its boxes.
+void TestUsbBoxes(TextLogWriter& writer, const std::wstring& folder, const std::wstring& library,
+                  const std::vector<std::wstring>& dependencies, IScanClock& clock = SystemScanClock(),
+                  LowLevelDriver* driver = nullptr);
