@@ -167,14 +167,6 @@ TEST_F(BoxScanTest, FailedQueriesPrintNothingOfWhatTheDriverLeftBehind)
     EXPECT_EQ(std::vector<std::wstring>(box, box + 8), expected);
 }
 
-TEST_F(BoxScanTest, ANullNameIsEmptyAndALongNameIsCut)
-{
-    Configure(L"UsbDmx.dll", "box 1 0 - <null>\nbox 2 0 - " + std::string(400, 'L') + "\n");
-    const auto lines = Run();
-    EXPECT_EQ(CountOf(lines, L"  * Box name : ''"), 1u);
-    EXPECT_EQ(CountOf(lines, L"  * Box name : '" + std::wstring(255, L'L') + L"'"), 1u);
-}
-
 TEST_F(BoxScanTest, TheSearchStopsAt256Boxes)
 {
     // Without a log target: only the bound matters here, not hundreds of report lines.

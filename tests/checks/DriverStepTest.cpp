@@ -168,15 +168,13 @@ TEST_F(DriverStepTest, RealTimeRunWithTwoBoxesAndAnEmptySecondGeneration)
     EXPECT_GE(elapsed, 2 * 2000u);
     EXPECT_LT(elapsed, 2 * 2000u + 5000u) << "the search stops at its bound";
 
+    // The lines themselves are checked by Python from the artifact below.
     const auto lines = ReportLines(path);
-    EXPECT_EQ(CountOf(lines, L"Found 2 boxes"), 1u);
-    EXPECT_EQ(CountOf(lines, L"Found 0 boxes"), 1u);
     const std::size_t pairs = CountOf(lines, L"\t - No box found, sleeping a short while");
     EXPECT_EQ(CountOf(lines, L"\t - Call ( 55, 0, 0 ) returned NO_DEVICE"), pairs);
     // About twenty per driver; fewer when the machine is busy and pauses run long.
     EXPECT_GE(pairs, 2 * 8u);
     EXPECT_LE(pairs, 2 * 22u);
-    EXPECT_EQ(CountOf(lines, L"Uninitializing the LowLevelDriver"), 2u);
 
     // The artifact for the independent check by Python's UTF-16 decoder.
     if (std::getenv("ORVO_USBDMX_ARTIFACTS"))
