@@ -4,6 +4,7 @@
 #include "app/ScanSequence.h"
 #include "app/WaitCursor.h"
 #include "checks/OtherFilesControl.h"
+#include "inventory/ApplicationsInfo.h"
 #include "report/TmpFileManager.h"
 #include "TestDialog.h"
 #include "TestSupport.h"
@@ -231,6 +232,46 @@ TEST_F(SaveSequenceTest, OtherFilesTravelAfterTheLogFilesInEverySave)
                       std::string::npos)
                 << entries[2].data;
         }
+    }
+    EXPECT_TRUE(NoStagingFolder());
+}
+
+// The driver report is staged by the same collector after its registry exports, so it
+// follows them in the archive; the report itself comes last.
+TEST_F(SaveSequenceTest, TheDriverReportFollowsTheRegistryExports)
+{
+    ASSERT_TRUE(m_comOk);
+    const wchar_t kDemoKey[] = L"SOFTWARE\\Varnholt Brevik\\Orvo_Demo";
+    HKEY key = nullptr;
+    ASSERT_EQ(
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, kDemoKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
+    ::RegCloseKey(key);
+    // A USB support library without any driver beside it: the test runs without a
+    // timed box search.
+    const std::wstring usb = MakeFile(L"install\\TarvikUSB.dll", "MZ");
+    DriverFileList.Add(std::make_unique<ApplicationsInfo::FileInfo>(usb, L"TarvikUSB.dll"));
+    {
+        OtherFilesControl control;
+        control.Scan(nullptr);
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kDemoKey);
+        DriverFileList.Clear();
+        std::string staged;
+        control.Info().ForEachEntry([&](const OtherFilesInfo::FileEntry& e)
+                                    { staged = OrvoTest::ReadBytes(e.Path()); });
+        targets.writers = {
+            [&control](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
+            { return control.WriteSection(document, parent, attachments); }};
+        EXPECT_EQ(SaveSequence(targets), SaveOutcome::Saved);
+        bool ok = false;
+        const std::vector<ZipEntry> entries = ReadZip(archive, &ok);
+        ASSERT_TRUE(ok);
+        ASSERT_EQ(Names(entries),
+                  (std::vector<std::string>{"CU_Orvo_Demo.reg", "Tarvik_UsbBox.txt", "OrvoDiag.xml"}));
+        EXPECT_EQ(entries[1].data, staged);
+        const std::string firstLine = "\xFF\xFE=\0=\0";
+        EXPECT_EQ(entries[1].data.compare(0, firstLine.size(), firstLine), 0);
+        EXPECT_NE(entries[2].data.find("<OtherFile File=\"Tarvik_UsbBox.txt\"/>"), std::string::npos);
     }
     EXPECT_TRUE(NoStagingFolder());
 }
