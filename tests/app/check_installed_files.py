@@ -18,7 +18,7 @@ with zipfile.ZipFile(os.path.join(artifacts, "installed_files.zip")) as archive:
     root = ET.fromstring(archive.read("OrvoDiag.xml"))
 
 sections = [child.tag for child in root]
-if sections != ["System", "Applications", "LogFiles"]:
+if sections != ["System", "Applications", "LogFiles", "OtherFiles"]:
     failures.append("report sections %r" % sections)
 
 folders = root.find("Applications").findall("Folder")
