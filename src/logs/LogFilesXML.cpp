@@ -1,10 +1,9 @@
 #include "logs/LogFilesXML.h"
 
-#include <new>
+#include "report/FileListSection.h"
 
 // The section names only the file; the file itself is attached and travels in the
-// archive under that same name. A log file is attached even when its element could
-// not be written, so the archive still carries it.
+// archive under that same name.
 bool LogFilesXML::Write(Misc::XML_Document* document, IXMLDOMNode* parent, const LogFilesInfo* model,
                         Misc::AttachmentList* attachments)
 {
@@ -12,30 +11,6 @@ bool LogFilesXML::Write(Misc::XML_Document* document, IXMLDOMNode* parent, const
     if (!document || !model)
         return false;
 
-    const Misc::XmlNode section = document->AddElement(parent, L"LogFiles");
-    if (!section)
-        return false;
-    if (!document->SetAttribute(section, L"Version", static_cast<int>(m_version)))
-        return false;
-    bool result = document->SetAttribute(section, L"Count", static_cast<int>(model->Count()));
-
-    model->ForEachEntry(
-        [&](const LogFilesInfo::LogFileEntry& entry)
-        {
-            if (attachments)
-            {
-                try
-                {
-                    attachments->push_back(entry.Path());
-                }
-                catch (const std::bad_alloc&)
-                {
-                    result = false; // the file would silently be missing from the archive
-                }
-            }
-            const Misc::XmlNode element = document->AddElement(section, L"LogFile");
-            if (!element || !document->SetAttribute(element, L"File", entry.FileName()))
-                result = false;
-        });
-    return result;
+    return Misc::WriteFileListSection(
+        *document, parent, {L"LogFiles", L"LogFile", static_cast<int>(m_version)}, *model, attachments);
 }
