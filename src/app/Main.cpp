@@ -7,5 +7,6 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     COrvoDiagApp app;
-    return app.Run();
+    const int code = app.Run();
+    return code != 0 ? code : app.ExitCode();
 }

@@ -1,6 +1,7 @@
 #include "app/OrvoDiagApp.h"
 
 #include "app/OrvoDiagDlg.h"
+#include "app/Unattended.h"
 
 #include <winsock2.h>
 
@@ -31,11 +32,17 @@ BOOL COrvoDiagApp::InitInstance()
     UI::CWinApp::InitInstance();
     SetRegistryKey(L"Varnholt/Orvo Diagnostics");
 
+    const CommandLine commandLine = ParseCommandLine(ProcessArguments());
+    if (commandLine.mode == CommandLine::Mode::Window)
     {
         auto window = std::make_unique<COrvoDiagDlg>();
         SetMainWindow(window.get());
         window->DoModal();
         SetMainWindow(nullptr);
+    }
+    else
+    {
+        m_exitCode = RunUnattended(commandLine);
     }
 
     if (sockets)

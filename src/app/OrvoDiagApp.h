@@ -5,6 +5,13 @@
 
 class COrvoDiagApp : public UI::CWinApp
 {
+  public:
+    // The process's exit code: 0 for the window; that of an unattended run otherwise.
+    int ExitCode() const noexcept { return m_exitCode; }
+
   protected:
     BOOL InitInstance() override;
+
+  private:
+    int m_exitCode = 0;
 };

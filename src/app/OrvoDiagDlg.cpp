@@ -133,7 +133,8 @@ BOOL COrvoDiagDlg::OnInitDialog()
 
     SetStatus(kNothingScanned);
     // The first scan runs as soon as the message loop takes this, with the window shown.
-    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), 0);
+    if (!m_unattended)
+        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), 0);
     return TRUE;
 }
 
@@ -190,6 +191,27 @@ void COrvoDiagDlg::Save()
     SaveTargets targets;
     FillSaveTargets(targets);
     SaveSequence(targets);
+}
+
+bool COrvoDiagDlg::CreateUnattended()
+{
+    m_unattended = true;
+    return CreateHidden(nullptr);
+}
+
+SaveOutcome COrvoDiagDlg::CollectUnattended(IStatusInfo& status, const std::wstring& archivePath)
+{
+    ScanTargets scan;
+    FillScanTargets(scan);
+    scan.status = &status;
+    scan.paintPauses = false;
+    ScanSequence(scan);
+
+    SaveTargets save;
+    FillSaveTargets(save);
+    save.status = &status;
+    save.archivePath = archivePath;
+    return SaveSequence(save);
 }
 
 bool COrvoDiagDlg::OnCommand(WORD id, WORD code, HWND control)

@@ -16,6 +16,7 @@
 
 struct ScanTargets;
 struct SaveTargets;
+enum class SaveOutcome;
 
 class COrvoDiagDlg : public UI::SizeDialog, public TabCtrlNotify, public StatusSink
 {
@@ -32,6 +33,14 @@ class COrvoDiagDlg : public UI::SizeDialog, public TabCtrlNotify, public StatusS
     CLogFilesDialog& LogFilesPage() noexcept { return m_logFilesPage; }
     OtherFilesControl& OtherFiles() noexcept { return m_otherFiles; }
     HICON Icon() const noexcept { return m_icon.Get(); }
+
+    // Unattended collection: the window is created but never shown, and starts no scan
+    // by itself.
+    bool CreateUnattended();
+    // The Scan and Save commands in one go, reported to `status` instead of the status
+    // line, without the pauses that let the window paint, and saved to `archivePath`
+    // instead of asking for it.
+    SaveOutcome CollectUnattended(IStatusInfo& status, const std::wstring& archivePath);
 
     // Where the minimized window draws its icon: centred in the client area.
     static POINT IconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight);
@@ -65,6 +74,7 @@ class COrvoDiagDlg : public UI::SizeDialog, public TabCtrlNotify, public StatusS
     // Goes before the pages at the window's end, with its staged files and folder.
     OtherFilesControl m_otherFiles;
     Misc::GdiObject m_tabFont;
+    bool m_unattended = false;
 };
 
 // The About box: the icon, "OrvoDiag Version 6.0" and OK.

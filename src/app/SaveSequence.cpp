@@ -57,7 +57,8 @@ SaveOutcome SaveSequence(const SaveTargets& targets)
     if (reportPath.empty())
         return SaveOutcome::NotStarted;
 
-    const std::wstring archivePath = AskArchivePath(targets.window, defaultName);
+    const std::wstring archivePath =
+        targets.archivePath.empty() ? AskArchivePath(targets.window, defaultName) : targets.archivePath;
     if (archivePath.empty())
     {
         ReleaseShared(reportPath);

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 // One section of the report: appends its element under `parent` (null: the root) and
@@ -20,6 +21,7 @@ using SectionWriter =
 struct SaveTargets
 {
     HWND window = nullptr;         // owns the Save As dialog
+    std::wstring archivePath;      // when given, the archive's path instead of the Save As dialog
     IStatusInfo* status = nullptr; // the window as status sink
     // In report order: System, installed files, log files, other files.
     std::vector<SectionWriter> writers;

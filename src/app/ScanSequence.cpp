@@ -33,8 +33,10 @@ void RepaintNow(HWND window)
 
 // Lets the disabled buttons and the emptied views be seen before the work starts and
 // after it ends.
-void RepaintPauseAndPump(HWND window)
+void RepaintPauseAndPump(HWND window, bool pause)
 {
+    if (!pause)
+        return;
     RepaintNow(window);
     ::Sleep(kPauseMs);
     PumpMessages();
@@ -112,10 +114,10 @@ bool ScanSequence(const ScanTargets& targets)
     if (targets.status)
         targets.status->ShowActivity(L"SCANNING ...");
     EnableCommands(targets.window, false);
-    RepaintPauseAndPump(targets.window);
+    RepaintPauseAndPump(targets.window, targets.paintPauses);
 
     ClearAll(targets);
-    RepaintPauseAndPump(targets.window);
+    RepaintPauseAndPump(targets.window, targets.paintPauses);
 
     IWaitCursor& cursor = WaitCursor();
     cursor.Begin();
@@ -135,7 +137,7 @@ bool ScanSequence(const ScanTargets& targets)
     const std::wstring done = Misc::LocalTimeText(L"Scanned at %H:%M:%S");
     SetStatus(targets, done.c_str());
     EnableCommands(targets.window, true);
-    RepaintPauseAndPump(targets.window);
+    RepaintPauseAndPump(targets.window, targets.paintPauses);
     cursor.End();
     return true;
 }

@@ -15,6 +15,7 @@ struct ScanTargets
     IFilesPageScan* filesPage = nullptr;
     ICollector* logFilesPage = nullptr;
     IOtherFilesScan* otherFiles = nullptr;
+    bool paintPauses = true; // false when no window is shown: the pauses only let it paint
 };
 
 // False, and nothing done, when a scan or a save is already running (a command that

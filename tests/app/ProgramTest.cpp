@@ -1,12 +1,16 @@
 // The real OrvoDiag.exe, started as its own process: it opens, scans by itself, and
 // ends cleanly when Exit is pressed.
 
+#include "misc/Handles.h"
 #include "TestSupport.h"
+#include "ZipReader.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -93,6 +97,180 @@ TEST_F(ProgramTest, ScansByItselfAndExitsCleanly)
     EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "left behind: " << OrvoTest::Narrow(found.cFileName);
     if (find != INVALID_HANDLE_VALUE)
         ::FindClose(find);
+}
+
+} // namespace
+
+namespace
+{
+
+struct Unattended
+{
+    DWORD exitCode = 0;
+    std::vector<std::string> lines;
+    bool windowShown = false;
+    bool ended = false;
+};
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size())
+    {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<Search*>(param);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == search->process && ::IsWindowVisible(window))
+    {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Starts OrvoDiag.exe with `arguments` in `folder`, its standard output in a file, and
+// watches that none of its windows is ever visible.
+Unattended RunProgram(const std::wstring& arguments, const std::wstring& folder)
+{
+    Unattended run;
+    const std::wstring outPath = folder + L"\\stdout.txt";
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    Misc::FileHandle out(::CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out)
+        return run;
+    std::wstring command = L"\"" + OrvoTest::ExeDir() + L"OrvoDiag.exe\" " + arguments;
+    STARTUPINFOW startup = {sizeof startup};
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out.Get();
+    startup.hStdError = out.Get();
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+                          &startup, &process))
+        return run;
+    Misc::KernelHandle thread(process.hThread);
+    Misc::KernelHandle child(process.hProcess);
+    const ULONGLONG until = ::GetTickCount64() + 120000;
+    while (::GetTickCount64() < until)
+    {
+        Search search = {process.dwProcessId, nullptr};
+        ::EnumWindows(&FindVisibleWindow, reinterpret_cast<LPARAM>(&search));
+        run.windowShown = run.windowShown || search.found != nullptr;
+        if (::WaitForSingleObject(child.Get(), 50) == WAIT_OBJECT_0)
+        {
+            run.ended = true;
+            break;
+        }
+    }
+    if (!run.ended)
+        ::TerminateProcess(child.Get(), 99);
+    ::GetExitCodeProcess(child.Get(), &run.exitCode);
+    out.Reset();
+    run.lines = SplitLines(OrvoTest::ReadBytes(outPath));
+    ::DeleteFileW(outPath.c_str());
+    return run;
+}
+
+std::string Joined(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
+}
+
+bool HasStagingFolder(const std::wstring& dir)
+{
+    WIN32_FIND_DATAW found = {};
+    Misc::FindHandle find(::FindFirstFileW((dir + L"\\tmp_Orvo*").c_str(), &found));
+    return static_cast<bool>(find);
+}
+
+class UnattendedProgramTest : public OrvoTest::TempDirTest
+{
+};
+
+// One run per outcome: saved (with a created folder, with the default name), a wrong
+// option, the usage, a folder that cannot be made, an archive locked by another program
+// before the scan (usage error) and during the save (failure).
+TEST_F(UnattendedProgramTest, ExitCodesLinesAndArchives)
+{
+    ASSERT_TRUE(OrvoTest::WriteBytes(PathOf(L"plainfile"), "x"));
+    ASSERT_TRUE(OrvoTest::WriteBytes(PathOf(L"exclusive.zip"), "x"));
+    ASSERT_TRUE(OrvoTest::WriteBytes(PathOf(L"shared.zip"), "x"));
+    Misc::FileHandle exclusive(
+        ::CreateFileW(PathOf(L"exclusive.zip").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    Misc::FileHandle shared(::CreateFileW(PathOf(L"shared.zip").c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                          nullptr));
+    ASSERT_TRUE(exclusive && shared);
+
+    const std::string time = "[0-2][0-9]:[0-5][0-9]:[0-5][0-9]";
+    const struct
+    {
+        std::wstring arguments;
+        DWORD exitCode;
+        std::string firstLine; // a pattern
+        std::string lastLine;  // a pattern
+        std::wstring archive;  // expected to be written, relative to the folder
+    } cases[] = {
+        {L"/save out.zip", 0, "Collecting into .*\\\\out\\.zip", "Saved at " + time, L"out.zip"},
+        {L"-SAVE \"new folder\\deeper\\x.zip\"", 0, "Collecting into .*\\\\new folder\\\\deeper\\\\x\\.zip",
+         "Saved at " + time, L"new folder\\deeper\\x.zip"},
+        {L"/Save", 0, "Collecting into .*\\\\OrvoDiag_20[0-9]{6}_[0-9]{4}\\.zip", "Saved at " + time, L""},
+        {L"/bogus", 2, "Unknown option: /bogus", "Usage: OrvoDiag\\.exe \\[/save \\[PATH\\]\\] \\[/\\?\\]",
+         L""},
+        {L"/?", 0, "Usage: OrvoDiag\\.exe .*", ".*start /wait OrvoDiag\\.exe /save.*", L""},
+        {L"/save plainfile\\x.zip", 2, "Cannot create the folder .*plainfile\\\\: .*",
+         "Cannot create the folder .*", L""},
+        {L"/save exclusive.zip", 2, "Cannot write the archive .*exclusive\\.zip: .*", "Cannot write .*", L""},
+        {L"/save shared.zip", 1, "Collecting into .*shared\\.zip", "Saving FAILED at " + time, L""},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(OrvoTest::Narrow(c.arguments));
+        const Unattended run = RunProgram(c.arguments, Dir());
+        ASSERT_TRUE(run.ended) << "the program did not end";
+        EXPECT_EQ(run.exitCode, c.exitCode) << Joined(run.lines);
+        EXPECT_FALSE(run.windowShown) << "a window was shown";
+        ASSERT_FALSE(run.lines.empty());
+        EXPECT_TRUE(std::regex_match(run.lines.front(), std::regex(c.firstLine))) << Joined(run.lines);
+        EXPECT_TRUE(std::regex_match(run.lines.back(), std::regex(c.lastLine))) << Joined(run.lines);
+        if (c.exitCode == 0 && c.arguments.find(L"ave") != std::wstring::npos)
+        {
+            const std::vector<std::string> expected = {"<<< SCANNING ... >>>", "<<< SAVING DATA ... >>>"};
+            for (const std::string& line : expected)
+                EXPECT_NE(std::find(run.lines.begin(), run.lines.end(), line), run.lines.end()) << line;
+        }
+        if (!c.archive.empty())
+        {
+            bool ok = false;
+            const std::vector<AppTest::ZipEntry> entries = AppTest::ReadZip(PathOf(c.archive), &ok);
+            EXPECT_TRUE(ok);
+            ASSERT_FALSE(entries.empty());
+            EXPECT_EQ(entries.back().name, "OrvoDiag.xml");
+        }
+        EXPECT_FALSE(HasStagingFolder(Dir())) << "a staging folder is left";
+    }
+    WIN32_FIND_DATAW found = {};
+    Misc::FindHandle byDefault(::FindFirstFileW(PathOf(L"OrvoDiag_20*.zip").c_str(), &found));
+    EXPECT_TRUE(byDefault) << "no archive under the default name";
+    EXPECT_EQ(OrvoTest::ReadBytes(PathOf(L"shared.zip")), "x") << "the locked archive was changed";
 }
 
 } // namespace
