@@ -85,7 +85,9 @@ def check_files(applications):
     checked = 0
     for folder in applications.iter("Folder"):
         info = folder.find("Info")
-        base = unix_path(info.get("MainFolder")) if info.get("MainFolder") else None
+        # The demo's folders; the program's own folder (on the build tree's drive) is not the demo's.
+        main = info.get("MainFolder") or ""
+        base = unix_path(main) if main[:3].upper() == "C:\\" else None
         for f in folder.findall("File"):
             if base is None:
                 continue
@@ -197,6 +199,10 @@ def main():
                                    str(BUILD / "bin" / "OrvoDiag.exe")], env=env(), stdin=subprocess.DEVNULL,
                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
+            # Save only after the first scan: the window starts it by itself.
+            subprocess.run([str(SOURCE / "cmake" / "wine-gui-run.sh"), str(PREFIX), str(helper), "wait",
+                            "Scanned at", "180"], env=env(), stdin=subprocess.DEVNULL, capture_output=True,
+                           timeout=240)
             drive = subprocess.run([str(SOURCE / "cmake" / "wine-gui-run.sh"), str(PREFIX), str(helper), "save",
                                     "C:\\out\\window.zip", "180"], env=env(), stdin=subprocess.DEVNULL,
                                    capture_output=True, text=True, timeout=240)
