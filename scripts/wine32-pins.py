@@ -48,9 +48,9 @@ def source_of(records, version):
 def dependency_closure(cache, depcache, roots):
     """Every i386 package the roots need through Depends and Pre-Depends (the first
     alternative that has a candidate)."""
-    seen, todo = {}, list(roots)
-    while todo:
-        name, arch = todo.pop()
+    seen, pending = {}, list(roots)
+    while pending:
+        name, arch = pending.pop()
         if (name, arch) in seen:
             continue
         version = candidate(depcache, cache, name, arch)
@@ -64,7 +64,7 @@ def dependency_closure(cache, depcache, roots):
                     if target.architecture not in ("i386", "all", "amd64"):
                         continue
                     if candidate(depcache, cache, target.name, target.architecture) is not None:
-                        todo.append((target.name, target.architecture))
+                        pending.append((target.name, target.architecture))
                         break
     return seen
 
