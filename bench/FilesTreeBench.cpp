@@ -6,7 +6,9 @@
 // Prints the figures, the last line in the form "RESULT key=value ...".
 
 #include "inventory/ApplicationsDialog.h"
+#include "misc/Handles.h"
 #include "misc/Text.h"
+#include "resource.h"
 
 #include <windows.h>
 
@@ -38,15 +40,14 @@ LARGE_INTEGER Now()
 
 bool WriteSmallFile(const std::wstring& path, int index)
 {
-    HANDLE file =
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return false;
     const std::string content(static_cast<std::size_t>(index % 4096), 'x');
     DWORD written = 0;
-    const bool ok = ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    ::CloseHandle(file);
-    return ok;
+    return ::WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) !=
+           FALSE;
 }
 
 // Names of varied length and extension, as an installation has them.
@@ -98,7 +99,7 @@ int wmain(int argc, wchar_t** argv)
     HWND host = ::CreateWindowExW(0, L"STATIC", L"Files tree bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
                                   1000, 700, nullptr, nullptr, nullptr, nullptr);
     CApplicationsDialog page(host);
-    if (!host || !page.Create(host, CApplicationsDialog::kTemplateId))
+    if (!host || !page.Create(host, IDD_FILES_PAGE))
     {
         std::fputs("could not create the page\n", stderr);
         return 1;

@@ -8,6 +8,7 @@
 #include "logs/LogFileReader.h"
 #include "logs/LogFilesDialog.h"
 #include "misc/Handles.h"
+#include "resource.h"
 
 #include <windows.h>
 
@@ -145,7 +146,7 @@ int wmain(int argc, wchar_t** argv)
     HWND host = ::CreateWindowExW(0, L"STATIC", L"Log Files", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1000,
                                   700, nullptr, nullptr, nullptr, nullptr);
     CLogFilesDialog page(host);
-    if (!host || !page.Create(host, 132))
+    if (!host || !page.Create(host, IDD_LOGFILES_PAGE))
     {
         std::fwprintf(stderr, L"cannot create the page\n");
         return 1;
@@ -185,7 +186,7 @@ int wmain(int argc, wchar_t** argv)
         ::RedrawWindow(page.GetHwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         Pump();
         const double shown = Now() - start;
-        const LRESULT chars = ::SendMessageW(page.GetDlgItem(1017), WM_GETTEXTLENGTH, 0, 0);
+        const LRESULT chars = ::SendMessageW(page.GetDlgItem(IDC_LOG_TEXT), WM_GETTEXTLENGTH, 0, 0);
         std::wprintf(L"%8llu %11.3fs %11.3fs %12ld %10.1f MiB\n", static_cast<unsigned long long>(mib),
                      decode, shown, static_cast<long>(chars), PeakMiB());
         std::fflush(stdout);

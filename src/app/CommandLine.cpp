@@ -123,7 +123,7 @@ bool IsFolder(const std::wstring& path)
 std::wstring ErrorText(DWORD code)
 {
     std::wstring text;
-    SystemErrorText(code, text);
+    Misc::SystemErrorText(code, text);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
         text.pop_back();
     return text.empty() ? Misc::Format(L"error %lu", code) : text;
@@ -157,7 +157,7 @@ std::wstring ResolveArchivePath(const std::wstring& path, const std::wstring& de
         return FullPath(defaultName);
     const wchar_t last = path.back();
     if (last == L'\\' || last == L'/' || IsFolder(path))
-        return FullPath(JoinPath(path, defaultName));
+        return FullPath(Misc::JoinPath(path, defaultName));
     return FullPath(path);
 }
 
@@ -169,7 +169,7 @@ std::wstring PrepareArchivePath(const std::wstring& fullPath)
         return L"The archive path cannot be used.";
     if (IsFolder(fullPath))
         return L"The archive path is a folder: " + fullPath;
-    const std::wstring folder = ComposePath(fullPath, PathFolder);
+    const std::wstring folder = Misc::ComposePath(fullPath, Misc::PathFolder);
     DWORD error = 0;
     if (!CreateFolders(folder, error))
         return L"Cannot create the folder " + folder + L": " + ErrorText(error);

@@ -2,32 +2,24 @@
 
 #include "app/OrvoDiagDlg.h"
 #include "app/Unattended.h"
-
-#include <winsock2.h>
+#include "misc/Handles.h"
 
 #include <commctrl.h>
-#include <objbase.h>
 
 #include <memory>
 
 // COM serves the report builder, the socket library the adapters' host names; the
 // program runs without either (then without those). Both are released after the
-// window, sockets first; only what was started is released, so that nothing started
-// by someone else in the process is torn down.
+// window, sockets first (the scopes end in reverse order); only what was started is
+// released, so that nothing started by someone else in the process is torn down.
 BOOL COrvoDiagApp::InitInstance()
 {
-    const bool com = SUCCEEDED(::CoInitialize(nullptr));
+    const Misc::ComScope com;
 
     INITCOMMONCONTROLSEX controls = {sizeof controls, 0xFF};
     ::InitCommonControlsEx(&controls);
 
-    WSADATA wsa = {};
-    bool sockets = ::WSAStartup(MAKEWORD(2, 2), &wsa) == 0;
-    if (sockets && wsa.wVersion != MAKEWORD(2, 2))
-    {
-        ::WSACleanup();
-        sockets = false;
-    }
+    const Misc::WinsockScope sockets;
 
     UI::CWinApp::InitInstance();
     SetRegistryKey(L"Varnholt/Orvo Diagnostics");
@@ -44,10 +36,5 @@ BOOL COrvoDiagApp::InitInstance()
     {
         m_exitCode = RunUnattended(commandLine);
     }
-
-    if (sockets)
-        ::WSACleanup();
-    if (com)
-        ::CoUninitialize();
     return FALSE;
 }

@@ -139,7 +139,7 @@ BOOL COrvoDiagDlg::OnInitDialog()
 }
 
 // Selecting a tab rebuilds that page's view from its model; nothing is scanned again.
-void COrvoDiagDlg::OnTabSelected(TabCtrl*, HTAB item)
+void COrvoDiagDlg::OnTabSelected(UI::TabCtrl*, UI::HTAB item)
 {
     if (item == m_systemItem)
         m_systemPage.FillTree();
@@ -241,21 +241,20 @@ bool COrvoDiagDlg::OnSysCommand(UINT id, LPARAM)
 }
 
 // Minimized, the window shows only its icon, centred.
-bool COrvoDiagDlg::OnPaint()
+bool COrvoDiagDlg::PaintsItself() const
+{
+    return ::IsIconic(GetHwnd()) != FALSE;
+}
+
+void COrvoDiagDlg::Paint(HDC dc)
 {
     HWND window = GetHwnd();
-    if (!::IsIconic(window))
-        return false;
-    PAINTSTRUCT ps = {};
-    HDC dc = ::BeginPaint(window, &ps);
     ::SendMessageW(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
     RECT client = {};
     ::GetClientRect(window, &client);
     const POINT at =
         IconOrigin(client.right, client.bottom, ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON));
     ::DrawIcon(dc, at.x, at.y, m_icon.Get());
-    ::EndPaint(window, &ps);
-    return true;
 }
 
 HICON COrvoDiagDlg::OnQueryDragIcon()

@@ -18,16 +18,16 @@ struct ScanTargets;
 struct SaveTargets;
 enum class SaveOutcome;
 
-class COrvoDiagDlg : public UI::SizeDialog, public TabCtrlNotify, public StatusSink
+class COrvoDiagDlg : public UI::SizeDialog, public UI::TabCtrlNotify, public StatusSink
 {
   public:
     explicit COrvoDiagDlg(HWND parent = nullptr);
     ~COrvoDiagDlg() override;
 
-    TabCtrl& TabStrip() noexcept { return m_tabStrip; }
-    HTAB SystemItem() const noexcept { return m_systemItem; }
-    HTAB FilesItem() const noexcept { return m_filesItem; }
-    HTAB LogFilesItem() const noexcept { return m_logFilesItem; }
+    UI::TabCtrl& TabStrip() noexcept { return m_tabStrip; }
+    UI::HTAB SystemItem() const noexcept { return m_systemItem; }
+    UI::HTAB FilesItem() const noexcept { return m_filesItem; }
+    UI::HTAB LogFilesItem() const noexcept { return m_logFilesItem; }
     CSystemDialog& SystemPage() noexcept { return m_systemPage; }
     CApplicationsDialog& FilesPage() noexcept { return m_filesPage; }
     CLogFilesDialog& LogFilesPage() noexcept { return m_logFilesPage; }
@@ -47,10 +47,11 @@ class COrvoDiagDlg : public UI::SizeDialog, public TabCtrlNotify, public StatusS
 
   protected:
     BOOL OnInitDialog() override;
-    void OnTabSelected(TabCtrl* ctrl, HTAB item) override;
+    void OnTabSelected(UI::TabCtrl* ctrl, UI::HTAB item) override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
     bool OnSysCommand(UINT id, LPARAM lParam) override;
-    bool OnPaint() override;
+    bool PaintsItself() const override;
+    void Paint(HDC dc) override;
     HICON OnQueryDragIcon() override;
     HWND StatusWindow() const override { return GetHwnd(); }
 
@@ -63,13 +64,13 @@ class COrvoDiagDlg : public UI::SizeDialog, public TabCtrlNotify, public StatusS
 
     Misc::Icon m_icon;
     Misc::Icon m_smallIcon;
-    TabCtrlEx<TabCtrlStyle_VS2010_bars> m_tabStrip;
+    UI::TabCtrlEx<UI::TabCtrlStyle_VS2010_bars> m_tabStrip;
     Misc::TmpFileManager m_fileManagerHolder;
-    HTAB m_systemItem = nullptr;
+    UI::HTAB m_systemItem = nullptr;
     CSystemDialog m_systemPage;
-    HTAB m_filesItem = nullptr;
+    UI::HTAB m_filesItem = nullptr;
     CApplicationsDialog m_filesPage;
-    HTAB m_logFilesItem = nullptr;
+    UI::HTAB m_logFilesItem = nullptr;
     CLogFilesDialog m_logFilesPage;
     // Goes before the pages at the window's end, with its staged files and folder.
     OtherFilesControl m_otherFiles;

@@ -43,10 +43,9 @@ bool ShowFileSaveDialog(HWND owner, const std::wstring& defaultName, std::wstrin
     Misc::ComPtr<IShellItem> item;
     if (FAILED(dialog->GetResult(item.Put())) || !item)
         return true;
-    wchar_t* name = nullptr;
-    if (SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, &name)) && name)
-        path = name;
-    ::CoTaskMemFree(name);
+    Misc::CoTaskMemory<wchar_t> name;
+    if (SUCCEEDED(item->GetDisplayName(SIGDN_FILESYSPATH, name.Put())) && name)
+        path = name.Get();
     return true;
 }
 

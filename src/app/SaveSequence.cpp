@@ -1,7 +1,7 @@
 #include "app/SaveSequence.h"
 
 #include "app/SaveAsDialog.h"
-#include "app/ScanSequence.h"
+#include "app/SequenceGuard.h"
 #include "app/WaitCursor.h"
 #include "misc/Text.h"
 #include "report/FileSystem.h"
@@ -22,7 +22,7 @@ bool WriteArchive(const std::wstring& archivePath, const Misc::AttachmentList& a
     if (!archive.Open(archivePath))
         return false;
     for (const std::wstring& path : attachments)
-        archive.AddFile(ComposePath(path, PathFileName), path);
+        archive.AddFile(Misc::ComposePath(path, Misc::PathFileName), path);
     return archive.Close();
 }
 

@@ -4,7 +4,7 @@
 // names.
 
 #include "misc/Attachments.h"
-#include "misc/StatusInfo.h"
+#include "misc/CollectorContracts.h"
 #include "report/XmlDocument.h"
 
 #include <windows.h>

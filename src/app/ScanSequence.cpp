@@ -1,21 +1,17 @@
 #include "app/ScanSequence.h"
 
-#include "app/StatusSink.h"
+#include "app/PumpMessages.h"
+#include "app/SequenceGuard.h"
 #include "app/WaitCursor.h"
 #include "misc/Text.h"
 #include "report/TmpFileManager.h"
+#include "resource.h"
 
 namespace
 {
 
-constexpr int kTabStripId = 1001;
-constexpr int kScanButtonId = 1009;
-constexpr int kSaveButtonId = 1010;
-constexpr int kExitButtonId = IDCANCEL; // 2
-constexpr int kCommandControls[] = {kTabStripId, kScanButtonId, kSaveButtonId, kExitButtonId};
+constexpr int kCommandControls[] = {IDC_TAB_STRIP, IDC_SCAN, IDC_SAVE, IDCANCEL};
 constexpr DWORD kPauseMs = 500;
-
-bool g_sequenceRunning = false;
 
 void EnableCommands(HWND window, bool enable)
 {
@@ -61,23 +57,6 @@ void ScanFilesPage(IFilesPageScan& page, IStatusInfo* status)
 
 } // namespace
 
-SequenceGuard::SequenceGuard() : m_acquired(!g_sequenceRunning)
-{
-    if (m_acquired)
-        g_sequenceRunning = true;
-}
-
-SequenceGuard::~SequenceGuard()
-{
-    if (m_acquired)
-        g_sequenceRunning = false;
-}
-
-bool SequenceGuard::Running()
-{
-    return g_sequenceRunning;
-}
-
 // Nothing found by an earlier scan survives: every collector is emptied and both
 // temporary file managers let go of their files before anything runs.
 void ClearAll(const ScanTargets& targets)
@@ -93,8 +72,7 @@ void ClearAll(const ScanTargets& targets)
     if (targets.otherFiles)
     {
         targets.otherFiles->ClearEntries();
-        if (Misc::AFileManager* own = targets.otherFiles->FileManager())
-            own->ReleaseAll();
+        targets.otherFiles->ReleaseStagedFiles();
     }
     if (Misc::AFileManager* shared = Misc::TmpFileManager::Shared())
         shared->ReleaseAll();

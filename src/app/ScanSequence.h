@@ -2,14 +2,13 @@
 // The Scan command: every collector cleared, then run in a fixed order, with the
 // window's controls disabled meanwhile and the window kept painted at fixed points.
 
-#include "misc/ScanSteps.h"
-#include "misc/StatusInfo.h"
+#include "misc/CollectorContracts.h"
 
 #include <windows.h>
 
 struct ScanTargets
 {
-    HWND window = nullptr;         // holds the tab strip 1001, Scan 1009, Save 1010, Exit 2
+    HWND window = nullptr;         // holds the tab strip, Scan, Save and Exit
     IStatusInfo* status = nullptr; // the window as status sink
     ICollector* systemPage = nullptr;
     IFilesPageScan* filesPage = nullptr;
@@ -22,19 +21,3 @@ struct ScanTargets
 // reached the window while the running one dispatched messages).
 bool ScanSequence(const ScanTargets& targets);
 void ClearAll(const ScanTargets& targets);
-
-// Set while a scan or a save runs; the save sequence takes it too.
-class SequenceGuard
-{
-  public:
-    SequenceGuard();
-    ~SequenceGuard();
-    SequenceGuard(const SequenceGuard&) = delete;
-    SequenceGuard& operator=(const SequenceGuard&) = delete;
-
-    bool Acquired() const { return m_acquired; }
-    static bool Running();
-
-  private:
-    bool m_acquired;
-};

@@ -1,6 +1,8 @@
 #include "app/StatusSink.h"
 
+#include "app/PumpMessages.h"
 #include "misc/Text.h"
+#include "resource.h"
 
 const wchar_t* const SpinnerFrames[kSpinnerFrameCount] = {
     L"[*        ]", L"[ *       ]", L"[  *      ]", L"[   *     ]", L"[    *    ]", L"[     *   ]",
@@ -20,46 +22,10 @@ int AdvanceSpinner(SpinnerState& state, bool big)
     return frame;
 }
 
-namespace
-{
-bool IsDialogWindow(HWND window)
-{
-    constexpr ULONG_PTR kDialogClassAtom = 32770; // the system's dialog class, "#32770"
-    return ::GetClassLongPtrW(window, GCW_ATOM) == kDialogClassAtom;
-}
-} // namespace
-
-// Keyboard input for a dialog goes through the dialog manager, as in its own loop, so
-// that the About box opened during a scan answers Enter and Escape. A quit request
-// taken from the queue here is not lost: it is posted again once the queue is empty,
-// for the modal loop to see after the running sequence has returned.
-void PumpMessages()
-{
-    bool quit = false;
-    WPARAM exitCode = 0;
-    MSG msg{};
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-    {
-        if (msg.message == WM_QUIT)
-        {
-            quit = true;
-            exitCode = msg.wParam;
-            continue;
-        }
-        HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-        if (root && IsDialogWindow(root) && ::IsDialogMessageW(root, &msg))
-            continue;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-    if (quit)
-        ::PostQuitMessage(static_cast<int>(exitCode));
-}
-
 void StatusSink::ShowActivity(const wchar_t* text)
 {
     const std::wstring line = Misc::Format(L"<<< %ls >>>", text ? text : L"");
-    ::SetDlgItemTextW(StatusWindow(), kStatusControl, line.c_str());
+    ::SetDlgItemTextW(StatusWindow(), IDC_STATUS, line.c_str());
     Tick(true);
 }
 
@@ -67,8 +33,8 @@ void StatusSink::ShowActivity(const wchar_t* text)
 void StatusSink::SetStatus(const wchar_t* text)
 {
     HWND window = StatusWindow();
-    ::SetDlgItemTextW(window, kStatusControl, text ? text : L"");
-    ::SetDlgItemTextW(window, kSpinnerControl, L" ");
+    ::SetDlgItemTextW(window, IDC_STATUS, text ? text : L"");
+    ::SetDlgItemTextW(window, IDC_SPINNER, L" ");
     PumpMessages();
 }
 
@@ -76,5 +42,5 @@ void StatusSink::Tick(bool big)
 {
     const int frame = AdvanceSpinner(m_spinner, big);
     if (frame >= 0)
-        ::SetDlgItemTextW(StatusWindow(), kSpinnerControl, SpinnerFrames[frame]);
+        ::SetDlgItemTextW(StatusWindow(), IDC_SPINNER, SpinnerFrames[frame]);
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The status line and its activity indicator: the window's implementation of the
-// status sink, over the status text (1003) and the spinner text (1004) of a dialog.
+// status sink, over the status text and the spinner text of a dialog.
 
-#include "misc/StatusInfo.h"
+#include "misc/CollectorContracts.h"
 
 #include <windows.h>
 
@@ -22,16 +22,10 @@ extern const wchar_t* const SpinnerFrames[kSpinnerFrameCount];
 // when the shown frame stays.
 int AdvanceSpinner(SpinnerState& state, bool big);
 
-// Dispatches every waiting message of the thread, then returns.
-void PumpMessages();
-
 // Meant as a base of the main window, which names its dialog through StatusWindow.
 class StatusSink : public IStatusInfo
 {
   public:
-    static constexpr int kStatusControl = 1003;
-    static constexpr int kSpinnerControl = 1004;
-
     StatusSink() = default;
     StatusSink(const StatusSink&) = delete;
     StatusSink& operator=(const StatusSink&) = delete;

@@ -3,7 +3,7 @@
 // collect from many workstations through their own deployment tools.
 
 #include "app/CommandLine.h"
-#include "misc/StatusInfo.h"
+#include "misc/CollectorContracts.h"
 
 #include <windows.h>
 

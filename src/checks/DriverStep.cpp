@@ -39,7 +39,7 @@ std::wstring RunDriverStep(Misc::AFileManager* manager, IStatusInfo* status, ISc
     const std::wstring path = manager->Register(kDriverReportName);
     if (path.empty())
         return {};
-    TextLogWriter writer;
+    Misc::TextLogWriter writer;
     if (!writer.Open(path))
     {
         writer.Close();
@@ -60,7 +60,7 @@ std::wstring RunDriverStep(Misc::AFileManager* manager, IStatusInfo* status, ISc
     return path;
 }
 
-void TestUsbDriverFile(TextLogWriter& writer, const std::wstring& path, IScanClock& clock)
+void TestUsbDriverFile(Misc::TextLogWriter& writer, const std::wstring& path, IScanClock& clock)
 {
     writer.Write(kEqualsLine);
     writer.Write(Misc::Format(L"TESTING '%ls'\n", path.c_str()));
@@ -68,16 +68,16 @@ void TestUsbDriverFile(TextLogWriter& writer, const std::wstring& path, IScanClo
         writer.Write(kMissingFileLine);
     writer.Write(kEqualsLine);
 
-    const std::wstring folder = ComposePath(path, PathFolder);
+    const std::wstring folder = Misc::ComposePath(path, Misc::PathFolder);
     for (const DriverGeneration& generation : DriverGenerations())
         TestUsbBoxes(writer, folder, generation.library, generation.dependencies, clock);
 }
 
-void TestUsbBoxes(TextLogWriter& writer, const std::wstring& folder, const std::wstring& library,
+void TestUsbBoxes(Misc::TextLogWriter& writer, const std::wstring& folder, const std::wstring& library,
                   const std::vector<std::wstring>& dependencies, IScanClock& clock, LowLevelDriver* driverIn)
 {
     LowLevelDriver& driver = driverIn ? *driverIn : LowLevelDriver::Instance();
-    const std::wstring path = JoinPath(folder, library);
+    const std::wstring path = Misc::JoinPath(folder, library);
     writer.Write(kHyphenLine);
     writer.Write(Misc::Format(L"Try accessing Tarvik USB Boxes using '%ls'\n", path.c_str()));
     if (!FileExists(path))

@@ -3,12 +3,15 @@
 // the driver step of the other-files collector.
 
 #include "checks/BoxScan.h"
-#include "misc/StatusInfo.h"
+#include "misc/CollectorContracts.h"
 
 #include <string>
 #include <vector>
 
+namespace Misc
+{
 class TextLogWriter;
+}
 class LowLevelDriver;
 
 namespace Misc
@@ -34,10 +37,10 @@ std::wstring RunDriverStep(Misc::AFileManager* manager, IStatusInfo* status,
                            IScanClock& clock = SystemScanClock());
 
 // Tests both driver generations beside one USB support library.
-void TestUsbDriverFile(TextLogWriter& writer, const std::wstring& path,
+void TestUsbDriverFile(Misc::TextLogWriter& writer, const std::wstring& path,
                        IScanClock& clock = SystemScanClock());
 
 // Loads one driver library from `folder`, opens, reports and closes its boxes.
-void TestUsbBoxes(TextLogWriter& writer, const std::wstring& folder, const std::wstring& library,
+void TestUsbBoxes(Misc::TextLogWriter& writer, const std::wstring& folder, const std::wstring& library,
                   const std::vector<std::wstring>& dependencies, IScanClock& clock = SystemScanClock(),
                   LowLevelDriver* driver = nullptr);

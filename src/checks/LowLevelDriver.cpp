@@ -99,11 +99,11 @@ LowLevelDriver::~LowLevelDriver()
     Destroy();
 }
 
-void LowLevelDriver::Construct(TextLogWriter* writer, const std::wstring& folder, const std::wstring& library,
-                               const std::vector<std::wstring>& dependencies)
+void LowLevelDriver::Construct(Misc::TextLogWriter* writer, const std::wstring& folder,
+                               const std::wstring& library, const std::vector<std::wstring>& dependencies)
 {
     m_log = writer;
-    const std::wstring path = JoinPath(folder, library);
+    const std::wstring path = Misc::JoinPath(folder, library);
     Log(L"Constructing the LowLevelDriver", false);
     // A driver that is already loaded stays as it is.
     if (!m_module && DependenciesLoad(library, dependencies))

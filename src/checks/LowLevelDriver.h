@@ -11,7 +11,10 @@
 #include <string>
 #include <vector>
 
+namespace Misc
+{
 class TextLogWriter;
+}
 
 // The driver's commands that the interface test uses.
 enum DriverCommand : std::uint32_t
@@ -57,7 +60,7 @@ class LowLevelDriver
     LowLevelDriver& operator=(const LowLevelDriver&) = delete;
     virtual ~LowLevelDriver();
 
-    void Construct(TextLogWriter* writer, const std::wstring& folder, const std::wstring& library,
+    void Construct(Misc::TextLogWriter* writer, const std::wstring& folder, const std::wstring& library,
                    const std::vector<std::wstring>& dependencies);
     bool Initialize();
     std::uint32_t Call(std::uint32_t command, std::uint8_t device, std::int32_t parameter, void* data);
@@ -82,7 +85,7 @@ class LowLevelDriver
     void LoadLibraryAndEntryPoint(const std::wstring& path, const std::wstring& library);
     void WriteLog(const std::wstring& message, bool withSystemError, DWORD error);
 
-    TextLogWriter* m_log = nullptr;
+    Misc::TextLogWriter* m_log = nullptr;
     Misc::ModuleHandle m_module;
     EntryPoint m_entryPoint = nullptr;
     bool m_initialized = false;

@@ -5,7 +5,7 @@
 
 #include "checks/OtherFilesInfo.h"
 #include "checks/OtherFilesXML.h"
-#include "misc/ScanSteps.h"
+#include "misc/CollectorContracts.h"
 
 class OtherFilesControl : public IOtherFilesScan
 {
@@ -27,9 +27,8 @@ class OtherFilesControl : public IOtherFilesScan
     const OtherFilesInfo& Info() const { return m_info; }
 
     void ClearEntries() override { m_info.Clear(); }
-    Misc::AFileManager* FileManager() override { return m_info.FileManager(); }
     // Deletes every file the collector's own manager staged, and its folder.
-    void ReleaseStagedFiles();
+    void ReleaseStagedFiles() override;
 
   private:
     void AddEntry(const std::wstring& path);

@@ -6,8 +6,8 @@
 Misc::List<OtherFilesInfo::FileEntry> OtherFilesInfo::FileEntryList;
 
 OtherFilesInfo::FileEntry::FileEntry(const std::wstring& path, Misc::AFileManager* manager)
-    : m_path(path), m_fileName(ComposePath(path, PathFileName)), m_folder(ComposePath(path, PathFolder)),
-      m_manager(manager)
+    : m_path(path), m_fileName(Misc::ComposePath(path, Misc::PathFileName)),
+      m_folder(Misc::ComposePath(path, Misc::PathFolder)), m_manager(manager)
 {
     if (m_manager)
         m_manager->AddRef();

@@ -46,11 +46,7 @@ void PrintDiagnostic(const wchar_t* format, ...)
 
 LONG OpenKey(HKEY hive, const std::wstring& keyPath, REGSAM view, Misc::RegKey& key)
 {
-    HKEY raw = nullptr;
-    const LONG result = ::RegOpenKeyExW(hive, keyPath.c_str(), 0, KEY_READ | view, &raw);
-    if (result == ERROR_SUCCESS)
-        key.Reset(raw);
-    return result;
+    return ::RegOpenKeyExW(hive, keyPath.c_str(), 0, KEY_READ | view, key.Put());
 }
 
 // The name and data buffers of the value enumeration, sized from the key's longest
@@ -176,7 +172,7 @@ std::wstring StagePath(Misc::AFileManager& manager, const std::wstring& fileName
         return path;
     if (!manager.EnsureFolder())
         return {};
-    const std::wstring leftover = JoinPath(manager.FolderPath(), fileName);
+    const std::wstring leftover = Misc::JoinPath(manager.FolderPath(), fileName);
     const DWORD attributes = ::GetFileAttributesW(leftover.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
         manager.Find(leftover))

@@ -1,5 +1,7 @@
 #include "inventory/ApplicationsDialog.h"
 
+#include "resource.h"
+
 namespace
 {
 
@@ -30,12 +32,12 @@ class RedrawSuspended
 
 } // namespace
 
-CApplicationsDialog::CApplicationsDialog(UI::CDialog* owner) : UI::SizeDialog(kTemplateId, owner)
+CApplicationsDialog::CApplicationsDialog(UI::CDialog* owner) : UI::SizeDialog(IDD_FILES_PAGE, owner)
 {
     Build();
 }
 
-CApplicationsDialog::CApplicationsDialog(HWND parent) : UI::SizeDialog(kTemplateId, parent)
+CApplicationsDialog::CApplicationsDialog(HWND parent) : UI::SizeDialog(IDD_FILES_PAGE, parent)
 {
     Build();
 }
@@ -51,7 +53,7 @@ CApplicationsDialog::~CApplicationsDialog()
 void CApplicationsDialog::Build()
 {
     if (UI::RelativeLayout* layout = Layout())
-        layout->AddItem(kTreeId, 0, 0, 1, 1);
+        layout->AddItem(IDC_TREE, 0, 0, 1, 1);
     m_font.Reset(::CreateFontW(-12, 0, 0, 0, FW_LIGHT, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEVICE_PRECIS,
                                CLIP_LH_ANGLES, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Consolas"));
 }
@@ -59,7 +61,7 @@ void CApplicationsDialog::Build()
 BOOL CApplicationsDialog::OnInitDialog()
 {
     UI::SizeDialog::OnInitDialog();
-    m_tree = GetDlgItem(kTreeId);
+    m_tree = GetDlgItem(IDC_TREE);
     if (m_tree && m_font)
         ::SendMessageW(m_tree, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), TRUE);
     FillTree();
@@ -68,9 +70,9 @@ BOOL CApplicationsDialog::OnInitDialog()
 
 bool CApplicationsDialog::OnNotify(NMHDR* header, LRESULT& result)
 {
-    if (header && header->idFrom == static_cast<UINT_PTR>(kTreeId) && header->code == NM_CUSTOMDRAW)
+    if (header && header->idFrom == static_cast<UINT_PTR>(IDC_TREE) && header->code == NM_CUSTOMDRAW)
     {
-        result = CommonDraw::OnCustomDraw(reinterpret_cast<NMTVCUSTOMDRAW*>(header));
+        result = UI::CommonDraw::OnCustomDraw(reinterpret_cast<NMTVCUSTOMDRAW*>(header));
         return true;
     }
     return UI::SizeDialog::OnNotify(header, result);
@@ -97,7 +99,7 @@ void CApplicationsDialog::DetachAndDelete(HTREEITEM item)
 {
     if (m_tree)
     {
-        CommonDraw::DetachItemData(m_tree, item);
+        UI::CommonDraw::DetachItemData(m_tree, item);
         if (item == nullptr || item == TVI_ROOT)
             ::SendMessageW(m_tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
     }

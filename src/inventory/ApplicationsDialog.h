@@ -5,16 +5,13 @@
 #include "inventory/ApplicationsDraw.h"
 #include "inventory/ApplicationsInfo.h"
 #include "inventory/ApplicationsXML.h"
+#include "misc/CollectorContracts.h"
 #include "misc/Handles.h"
-#include "misc/ScanSteps.h"
 #include "ui/SizeDialog.h"
 
 class CApplicationsDialog : public UI::SizeDialog, public IFilesPageScan
 {
   public:
-    static constexpr UINT kTemplateId = 130;
-    static constexpr int kTreeId = 1000;
-
     explicit CApplicationsDialog(UI::CDialog* owner);
     explicit CApplicationsDialog(HWND parent);
     ~CApplicationsDialog() override;

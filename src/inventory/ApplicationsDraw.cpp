@@ -116,7 +116,7 @@ RowColours ApplicationsDraw::ColoursForFolder(std::uint32_t options)
 HTREEITEM ApplicationsDraw::AddItem(HWND tree, HTREEITEM parent, const std::wstring& text, int kind,
                                     COLORREF textColour, COLORREF selectedBackground)
 {
-    ItemInfo info;
+    UI::ItemInfo info;
     info.kind = kind;
     info.textColour = textColour;
     info.selectedBackground = selectedBackground;
@@ -181,7 +181,7 @@ bool ApplicationsDraw::AddFolderItems(HWND tree, HTREEITEM parent,
 void ApplicationsDraw::AddFileItems(HWND tree, HTREEITEM parent, const ApplicationsInfo::FileInfo& file,
                                     const ColumnWidths& widths)
 {
-    const RowColours colours = ColoursForExtension(ComposePath(file.Name(), PathExtension));
+    const RowColours colours = ColoursForExtension(Misc::ComposePath(file.Name(), Misc::PathExtension));
     const HTREEITEM row = AddItem(tree, parent, FileLineText(FileColumns::Of(file), widths),
                                   kApplicationsItemFile, colours.text, colours.selectedBackground);
     if (!row)

@@ -60,7 +60,7 @@ struct RowColours
     COLORREF selectedBackground = 0;
 };
 
-class ApplicationsDraw : public CommonDraw
+class ApplicationsDraw : public UI::CommonDraw
 {
   public:
     static constexpr COLORREF kDetailText = 0x404040;

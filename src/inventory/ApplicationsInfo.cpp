@@ -126,10 +126,10 @@ std::wstring FilePlatformText(const std::wstring& path)
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return {};
-    CpeInfo image;
+    Misc::CpeInfo image;
     if (!image.Read(file) || !image.IsRecognised())
         return {};
-    return CpeInfo::PlatformName(image.Machine());
+    return Misc::CpeInfo::PlatformName(image.Machine());
 }
 
 // Every fact is looked up on its own: one that cannot be obtained stays empty (the
@@ -156,7 +156,7 @@ void ApplicationsInfo::FileInfo::Fill()
     }
 
     std::wstring date;
-    if (FileDateText(m_fullPath, date))
+    if (Misc::FileDateText(m_fullPath, date))
         m_date = date;
     m_size = FileSizeText(m_fullPath);
     m_platform = FilePlatformText(m_fullPath);
@@ -192,7 +192,7 @@ bool ApplicationsInfo::FileProcessor::PassOn(FolderContent* folder, const std::w
 ApplicationsInfo::FolderContent::FolderContent(const std::wstring& mainFolder, const std::wstring& subFolder,
                                                const std::wstring& name, std::uint32_t options, bool rootMark)
     : m_rootMark(rootMark), m_options(options), m_mainFolder(mainFolder), m_subFolder(subFolder),
-      m_name(name), m_fullPath(JoinPath(mainFolder, subFolder))
+      m_name(name), m_fullPath(Misc::JoinPath(mainFolder, subFolder))
 {
 }
 
@@ -228,7 +228,7 @@ void ApplicationsInfo::FolderContent::AddProcessor(std::unique_ptr<FileProcessor
 // root keeps its backslash.
 std::wstring FolderIdentity(const std::wstring& path)
 {
-    std::wstring identity = JoinPath(path, L"");
+    std::wstring identity = Misc::JoinPath(path, L"");
     while (identity.size() > 1 && identity.back() == L'\\' && !(identity.size() == 3 && identity[1] == L':'))
         identity.pop_back();
     return identity;
@@ -264,7 +264,7 @@ ApplicationsInfo::FileInfo* ApplicationsInfo::FolderContent::RecordFile(FolderCo
     FileInfo* record = nullptr;
     try
     {
-        const std::wstring fullPath = JoinPath(JoinPath(mainFolder, subFolder), fileName);
+        const std::wstring fullPath = Misc::JoinPath(Misc::JoinPath(mainFolder, subFolder), fileName);
         record = folder->m_files.Add(std::make_unique<FileInfo>(fullPath, fileName));
     }
     catch (const std::bad_alloc&)

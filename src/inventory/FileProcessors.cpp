@@ -95,7 +95,7 @@ bool CommonProcessor::FindRule(const std::wstring& subFolder, const std::wstring
 
 bool CommonProcessor::HasExtension(const std::wstring& fileName, const wchar_t* extension)
 {
-    return KeysEqual(ComposePath(fileName, PathExtension), extension);
+    return KeysEqual(Misc::ComposePath(fileName, Misc::PathExtension), extension);
 }
 
 bool DllProcessor::Process(FolderContent* folder, const std::wstring& mainFolder,
@@ -125,7 +125,7 @@ bool DllProcessor::Process(FolderContent* folder, const std::wstring& mainFolder
         }
         return true;
     }
-    record->AddInfoLine(LibraryLoadDetail(JoinPath(JoinPath(mainFolder, subFolder), fileName)));
+    record->AddInfoLine(LibraryLoadDetail(Misc::JoinPath(Misc::JoinPath(mainFolder, subFolder), fileName)));
     return true;
 }
 
@@ -162,12 +162,13 @@ bool LogProcessor::Process(FolderContent* folder, const std::wstring& mainFolder
     std::uint32_t flags = 0;
     if (HasExtension(fileName, L"exe") && FindRule(subFolder, fileName, flags) && (flags & Act))
     {
-        const std::wstring program = JoinPath(JoinPath(mainFolder, subFolder), fileName);
+        const std::wstring program = Misc::JoinPath(Misc::JoinPath(mainFolder, subFolder), fileName);
         const Misc::AFileManager* shared = Misc::TmpFileManager::Shared();
         const std::wstring tempDir = shared ? shared->TemporaryDirectory() : std::wstring();
         if (!tempDir.empty())
         {
-            const std::wstring candidate = JoinPath(tempDir, ComposePath(program, PathName) + L".log");
+            const std::wstring candidate =
+                Misc::JoinPath(tempDir, Misc::ComposePath(program, Misc::PathName) + L".log");
             if (FileExists(candidate))
                 LogFilesInfo::Add(candidate);
         }

@@ -1,8 +1,8 @@
 #include "inventory/FolderWalk.h"
 
 #include "inventory/ApplicationsInfo.h"
+#include "misc/CollectorContracts.h"
 #include "misc/Handles.h"
-#include "misc/StatusInfo.h"
 #include "report/FileSystem.h"
 
 #include <new>
@@ -30,8 +30,8 @@ bool WalkSubFolder(FolderContent& parent, const std::wstring& name, Applications
     std::unique_ptr<FolderContent> sub;
     try
     {
-        sub = std::make_unique<FolderContent>(parent.MainFolder(), JoinPath(parent.SubFolder(), name), name,
-                                              0, false);
+        sub = std::make_unique<FolderContent>(parent.MainFolder(), Misc::JoinPath(parent.SubFolder(), name),
+                                              name, 0, false);
     }
     catch (const std::bad_alloc&)
     {
@@ -61,7 +61,7 @@ bool ApplicationsInfo::FolderContent::Walk(FileProcessor* processors, IStatusInf
         return false;
 
     WIN32_FIND_DATAW entry = {};
-    Misc::FindHandle find(::FindFirstFileW(JoinPath(m_fullPath, L"*.*").c_str(), &entry));
+    Misc::FindHandle find(::FindFirstFileW(Misc::JoinPath(m_fullPath, L"*.*").c_str(), &entry));
     if (!find)
         return false;
     const bool flat = (m_options & OptionFlat) != 0;

@@ -2,8 +2,8 @@
 
 #include "inventory/FileProcessors.h"
 #include "inventory/ProductKey.h"
+#include "misc/CollectorContracts.h"
 #include "misc/NativeArchitecture.h"
-#include "misc/StatusInfo.h"
 #include "report/FileSystem.h"
 
 #include <new>
@@ -199,7 +199,7 @@ std::optional<std::wstring> RowFolder(const InstallLocation& row, const std::wst
         if (!found || (remembered.proFound && SameFolder(value, remembered.pro)) ||
             (remembered.liteFound && SameFolder(value, remembered.lite)))
             return std::nullopt;
-        if (const std::wstring path = JoinPath(value, L"SkarvelInterface"); folderExists(path))
+        if (const std::wstring path = Misc::JoinPath(value, L"SkarvelInterface"); folderExists(path))
             return path;
         return std::nullopt;
     case RowCondition::None:
@@ -257,7 +257,7 @@ std::wstring OwnProgramFolder()
         if (length < path.size())
         {
             path.resize(length);
-            return ComposePath(path, PathFolder);
+            return Misc::ComposePath(path, Misc::PathFolder);
         }
         if (path.size() >= 32768)
             return {};

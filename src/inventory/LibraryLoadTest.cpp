@@ -59,7 +59,7 @@ std::wstring LibraryLoadDetail(const std::wstring& path)
     DWORD error = ERROR_SUCCESS;
     Misc::ModuleHandle module;
     {
-        LoadEnvironment environment(ComposePath(path, PathFolder));
+        LoadEnvironment environment(Misc::ComposePath(path, Misc::PathFolder));
         module.Reset(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
         if (!module)
             error = ::GetLastError();
@@ -71,5 +71,6 @@ std::wstring LibraryLoadDetail(const std::wstring& path)
     const DWORD length = ::FormatMessageW(kSystemTextFlags, nullptr, error, LANG_USER_DEFAULT,
                                           reinterpret_cast<LPWSTR>(&text), 0, nullptr);
     Misc::LocalMemory buffer(text);
-    return LoadFailedLine(error, length > 0 && text ? text : nullptr, ComposePath(path, PathFileName));
+    return LoadFailedLine(error, length > 0 && text ? text : nullptr,
+                          Misc::ComposePath(path, Misc::PathFileName));
 }

@@ -4,6 +4,9 @@
 #include <cstring>
 #include <new>
 
+namespace Misc
+{
+
 namespace
 {
 
@@ -226,3 +229,5 @@ bool CpeInfo::Read(PeSource* source)
     m_recognised = true;
     return true;
 }
+
+} // namespace Misc

@@ -11,6 +11,9 @@
 #include <memory>
 #include <string>
 
+namespace Misc
+{
+
 // Where the headers are read from: an open file or bytes in memory. Reading is
 // sequential from the start.
 class PeSource
@@ -70,3 +73,5 @@ class CpeInfo
     std::unique_ptr<uint8_t[]> m_optionalHeader32;
     std::unique_ptr<uint8_t[]> m_optionalHeader64;
 };
+
+} // namespace Misc

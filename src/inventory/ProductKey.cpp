@@ -65,11 +65,9 @@ std::wstring ProductKeyReader::ReadString(const std::wstring& valueName, const s
 
     const ProductKeyParts& parts = CurrentProductKey();
     m_keyPath = ProductKeyPath(parts.company, parts.product, parts.version);
-    HKEY opened = nullptr;
-    m_status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, m_keyPath.c_str(), 0, m_view | KEY_READ, &opened);
+    m_status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, m_keyPath.c_str(), 0, m_view | KEY_READ, m_key.Put());
     if (m_status != ERROR_SUCCESS)
         return result;
-    m_key.Reset(opened);
 
     DWORD size = 0;
     m_status = ::RegQueryValueExW(m_key.Get(), valueName.c_str(), nullptr, nullptr, nullptr, &size);

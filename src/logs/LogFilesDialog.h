@@ -6,8 +6,8 @@
 #include "logs/LogFileReader.h"
 #include "logs/LogFilesInfo.h"
 #include "logs/LogFilesXML.h"
+#include "misc/CollectorContracts.h"
 #include "misc/Handles.h"
-#include "misc/StatusInfo.h"
 #include "ui/SizeDialog.h"
 
 #include <cstdint>

@@ -30,8 +30,8 @@ bool EqualsAsciiNoCase(const std::wstring& a, const std::wstring& b)
 }
 
 LogFilesInfo::LogFileEntry::LogFileEntry(const std::wstring& path, bool temporary)
-    : m_path(path), m_fileName(ComposePath(path, PathFileName)), m_folder(ComposePath(path, PathFolder)),
-      m_temporary(temporary)
+    : m_path(path), m_fileName(Misc::ComposePath(path, Misc::PathFileName)),
+      m_folder(Misc::ComposePath(path, Misc::PathFolder)), m_temporary(temporary)
 {
 }
 

@@ -1,7 +1,10 @@
 #pragma once
-// Move-only owners of Windows handles: one wrapper per close function.
+// Move-only owners of Windows handles: one wrapper per close function, and the scopes
+// and guards that undo what a function started (COM, Winsock, painting, selections).
 
 #include <windows.h>
+
+#include <objbase.h>
 
 #include <utility>
 
@@ -31,6 +34,13 @@ template <typename Traits> class UniqueHandle
     explicit operator bool() const noexcept { return IsValid(); }
 
     Type Release() noexcept { return std::exchange(m_value, Traits::Invalid()); }
+    // For out-parameters (RegOpenKeyExW and the like): closes the current handle first,
+    // so that what the call writes is owned from then on.
+    Type* Put() noexcept
+    {
+        Reset();
+        return &m_value;
+    }
     void Reset(Type value = Traits::Invalid()) noexcept
     {
         Type old = std::exchange(m_value, value);
@@ -107,6 +117,14 @@ struct IconTraits
     static void Close(Type h) noexcept { ::DestroyIcon(h); }
 };
 
+// Memory the shell and COM hand out (display names, paths).
+template <typename T> struct CoTaskMemoryTraits
+{
+    using Type = T*;
+    static Type Invalid() noexcept { return nullptr; }
+    static void Close(Type p) noexcept { ::CoTaskMemFree(p); }
+};
+
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
@@ -116,6 +134,7 @@ using RegKey = UniqueHandle<RegKeyTraits>;
 using GdiObject = UniqueHandle<GdiObjectTraits>;
 using MemoryDc = UniqueHandle<MemoryDcTraits>;
 using Icon = UniqueHandle<IconTraits>;
+template <typename T> using CoTaskMemory = UniqueHandle<CoTaskMemoryTraits<T>>;
 
 // Selects a GDI object into a device context and puts the old one back.
 class SelectedObject
@@ -148,6 +167,63 @@ class WindowDc
   private:
     HWND m_window;
     HDC m_dc;
+};
+
+// BeginPaint and EndPaint of one WM_PAINT.
+class PaintDc
+{
+  public:
+    explicit PaintDc(HWND window) noexcept : m_window(window), m_dc(::BeginPaint(window, &m_paint)) {}
+    ~PaintDc()
+    {
+        if (m_dc)
+            ::EndPaint(m_window, &m_paint);
+    }
+    PaintDc(const PaintDc&) = delete;
+    PaintDc& operator=(const PaintDc&) = delete;
+    HDC Get() const noexcept { return m_dc; }
+    const RECT& Area() const noexcept { return m_paint.rcPaint; }
+
+  private:
+    HWND m_window;
+    PAINTSTRUCT m_paint = {};
+    HDC m_dc;
+};
+
+// COM on the calling thread, released only when this scope started it: a thread whose
+// COM was started by someone else keeps it.
+class ComScope
+{
+  public:
+    ComScope() noexcept : m_started(SUCCEEDED(::CoInitialize(nullptr))) {}
+    explicit ComScope(DWORD model) noexcept : m_started(SUCCEEDED(::CoInitializeEx(nullptr, model))) {}
+    ~ComScope()
+    {
+        if (m_started)
+            ::CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+    bool Started() const noexcept { return m_started; }
+
+  private:
+    bool m_started;
+};
+
+// Winsock 2.2; any other version counts as not started and is released at once.
+// Defined in Handles.cpp, so that the socket headers and their macros stay out of
+// every file that owns a handle.
+class WinsockScope
+{
+  public:
+    WinsockScope() noexcept;
+    ~WinsockScope();
+    WinsockScope(const WinsockScope&) = delete;
+    WinsockScope& operator=(const WinsockScope&) = delete;
+    bool Started() const noexcept { return m_started; }
+
+  private:
+    bool m_started = false;
 };
 
 // An owned COM interface pointer.

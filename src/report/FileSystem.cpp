@@ -4,6 +4,9 @@
 #include "misc/MessageBox.h"
 #include "misc/Text.h"
 
+namespace Misc
+{
+
 namespace
 {
 
@@ -270,3 +273,5 @@ bool DeleteDirectoryTree(const std::wstring& dir)
     listing.Reset();
     return ok && ::RemoveDirectoryW(dir.c_str()) != FALSE;
 }
+
+} // namespace Misc

@@ -5,6 +5,9 @@
 
 #include <string>
 
+namespace Misc
+{
+
 // Path part selector bits of ComposePath.
 enum PathPart : unsigned
 {
@@ -30,3 +33,5 @@ void SystemErrorText(unsigned long code, std::wstring& text);
 
 int CreateDir(const std::wstring& path);
 bool DeleteDirectoryTree(const std::wstring& dir);
+
+} // namespace Misc

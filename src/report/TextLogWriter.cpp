@@ -6,6 +6,9 @@
 #include <cstdarg>
 #include <cwchar>
 
+namespace Misc
+{
+
 namespace
 {
 constexpr std::size_t kWarningChars = 289;
@@ -91,3 +94,5 @@ bool TextLogWriter::WriteBytes(const void* data, DWORD size)
     ::FlushFileBuffers(m_handle.Get());
     return true;
 }
+
+} // namespace Misc

@@ -7,6 +7,9 @@
 
 #include <string>
 
+namespace Misc
+{
+
 class TextLogWriter
 {
   public:
@@ -33,3 +36,5 @@ class TextLogWriter
     wchar_t m_path[kPathChars] = {};
     Misc::FileHandle m_handle;
 };
+
+} // namespace Misc

@@ -93,10 +93,10 @@ bool AFileManager::EnsureFolder()
     for (int n = 1; n <= kMaxFolderNumber; ++n)
     {
         const std::wstring name = Format(L"tmp_Orvo_%d", n);
-        const std::wstring candidate = JoinPath(m_tempDir, name);
+        const std::wstring candidate = Misc::JoinPath(m_tempDir, name);
         if (ExistsAt(candidate))
             continue;
-        if (CreateDir(candidate) == 0 && ExistsAt(candidate))
+        if (Misc::CreateDir(candidate) == 0 && ExistsAt(candidate))
         {
             m_folderName = name;
             m_folderPath = candidate;
@@ -134,7 +134,7 @@ std::wstring AFileManager::Register(const std::wstring& name)
 {
     if (!EnsureFolder())
         return {};
-    const std::wstring path = JoinPath(m_folderPath, name);
+    const std::wstring path = Misc::JoinPath(m_folderPath, name);
     if (!LiesInside(m_folderPath, path))
         return {};
     if (Find(path) || ExistsAt(path))
@@ -160,7 +160,7 @@ void AFileManager::ReleaseAll()
     while (std::unique_ptr<std::wstring> taken = m_files.TakeFirst())
         DeleteIfPresent(*taken);
     if (!m_folderPath.empty() && !m_folderName.empty())
-        DeleteDirectoryTree(m_folderPath);
+        Misc::DeleteDirectoryTree(m_folderPath);
     m_folderName.clear();
     m_folderPath.clear();
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The workstation's wired and wireless network adapters with their addresses.
 
+#include "misc/CollectorContracts.h"
 #include "misc/List.h"
-#include "misc/StatusInfo.h"
 
 // Winsock first: the IP Helper declarations need its types.
 #include <winsock2.h>

@@ -210,10 +210,9 @@ std::wstring InstallDateText(std::int32_t raw)
 
 bool ReadMachineInt32(const wchar_t* keyPath, const wchar_t* valueName, REGSAM view, std::int32_t& raw)
 {
-    HKEY opened = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS)
+    Misc::RegKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE | view, key.Put()) != ERROR_SUCCESS)
         return false;
-    Misc::RegKey key(opened);
     BYTE bytes[4] = {};
     DWORD size = sizeof(bytes);
     if (::RegQueryValueExW(key.Get(), valueName, nullptr, nullptr, bytes, &size) != ERROR_SUCCESS)

@@ -2,7 +2,7 @@
 // Operating-system facts of the workstation: Windows name and version, install
 // date, processor architecture, WOW64 and computer name.
 
-#include "misc/StatusInfo.h"
+#include "misc/CollectorContracts.h"
 
 #include <windows.h>
 

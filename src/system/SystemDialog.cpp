@@ -1,11 +1,13 @@
 #include "system/SystemDialog.h"
 
-CSystemDialog::CSystemDialog(UI::CDialog* owner) : UI::SizeDialog(kTemplateId, owner)
+#include "resource.h"
+
+CSystemDialog::CSystemDialog(UI::CDialog* owner) : UI::SizeDialog(IDD_SYSTEM_PAGE, owner)
 {
     Build();
 }
 
-CSystemDialog::CSystemDialog(HWND parent) : UI::SizeDialog(kTemplateId, parent)
+CSystemDialog::CSystemDialog(HWND parent) : UI::SizeDialog(IDD_SYSTEM_PAGE, parent)
 {
     Build();
 }
@@ -22,9 +24,9 @@ void CSystemDialog::Build()
 {
     if (UI::RelativeLayout* layout = Layout())
     {
-        layout->AddItem(kTreeId, 0, 0, 1, 1);
-        layout->AddItem(kEditId, 0, 1, 0.2, 0);
-        layout->AddItem(kCalcId, 0.2, 1, 0, 0);
+        layout->AddItem(IDC_TREE, 0, 0, 1, 1);
+        layout->AddItem(IDC_SYSTEM_EDIT, 0, 1, 0.2, 0);
+        layout->AddItem(IDC_SYSTEM_CALC, 0.2, 1, 0, 0);
     }
     m_font.Reset(::CreateFontW(-12, 0, 0, 0, FW_LIGHT, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEVICE_PRECIS,
                                CLIP_LH_ANGLES, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Consolas"));
@@ -33,11 +35,11 @@ void CSystemDialog::Build()
 BOOL CSystemDialog::OnInitDialog()
 {
     UI::SizeDialog::OnInitDialog();
-    m_tree = GetDlgItem(kTreeId);
+    m_tree = GetDlgItem(IDC_TREE);
     if (m_tree && m_font)
         ::SendMessageW(m_tree, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), TRUE);
     FillTree();
-    for (int id : {kEditId, kCalcId})
+    for (int id : {IDC_SYSTEM_EDIT, IDC_SYSTEM_CALC})
         if (HWND control = GetDlgItem(id))
             ::ShowWindow(control, SW_HIDE);
     return TRUE;
@@ -45,9 +47,9 @@ BOOL CSystemDialog::OnInitDialog()
 
 bool CSystemDialog::OnNotify(NMHDR* header, LRESULT& result)
 {
-    if (header && header->idFrom == static_cast<UINT_PTR>(kTreeId) && header->code == NM_CUSTOMDRAW)
+    if (header && header->idFrom == static_cast<UINT_PTR>(IDC_TREE) && header->code == NM_CUSTOMDRAW)
     {
-        result = CommonDraw::OnCustomDraw(reinterpret_cast<NMTVCUSTOMDRAW*>(header));
+        result = UI::CommonDraw::OnCustomDraw(reinterpret_cast<NMTVCUSTOMDRAW*>(header));
         return true;
     }
     return UI::SizeDialog::OnNotify(header, result);

@@ -2,8 +2,8 @@
 // The System tab: runs the System collection for the scan and shows the model as a
 // read-only tree.
 
+#include "misc/CollectorContracts.h"
 #include "misc/Handles.h"
-#include "misc/StatusInfo.h"
 #include "system/SystemDraw.h"
 #include "system/SystemInfo.h"
 #include "system/SystemXML.h"
@@ -12,11 +12,6 @@
 class CSystemDialog : public UI::SizeDialog, public ICollector
 {
   public:
-    static constexpr UINT kTemplateId = 131;
-    static constexpr int kTreeId = 1000;
-    static constexpr int kEditId = 1010;
-    static constexpr int kCalcId = 1012;
-
     explicit CSystemDialog(UI::CDialog* owner);
     explicit CSystemDialog(HWND parent);
     ~CSystemDialog() override;

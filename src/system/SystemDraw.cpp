@@ -20,7 +20,7 @@ bool HasFamily(const AdapterInfo& adapter, int family)
 
 HTREEITEM SystemDraw::AddItem(HWND tree, HTREEITEM parent, const std::wstring& text, int kind)
 {
-    ItemInfo info;
+    UI::ItemInfo info;
     info.kind = kind;
     return AddRow(tree, parent, text, info);
 }

@@ -15,7 +15,7 @@ enum SystemItemKind : int
     kSystemItemAdapterGroup = 13, // adapter lines and the address group lines
 };
 
-class SystemDraw : public CommonDraw
+class SystemDraw : public UI::CommonDraw
 {
   public:
     // Inserts `text` as the last child of `parent` (none: the root) with a record of

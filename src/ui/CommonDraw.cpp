@@ -3,6 +3,9 @@
 #include <memory>
 #include <vector>
 
+namespace UI
+{
+
 CommonDraw::CommonDraw()
 {
     LOGFONTW description = {};
@@ -122,3 +125,5 @@ LRESULT CommonDraw::OnCustomDraw(NMTVCUSTOMDRAW* draw)
     }
     return result | CDRF_NOTIFYITEMDRAW | CDRF_NEWFONT;
 }
+
+} // namespace UI

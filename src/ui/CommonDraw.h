@@ -11,6 +11,9 @@
 
 #include <string>
 
+namespace UI
+{
+
 struct ItemInfo
 {
     int kind = 0;
@@ -54,3 +57,5 @@ class CommonDraw
     Misc::GdiObject m_font;
     bool m_needsFill = true;
 };
+
+} // namespace UI

@@ -1,5 +1,7 @@
 #include "ui/Dialog.h"
 
+#include "misc/Handles.h"
+
 #include <cstring>
 #include <vector>
 
@@ -232,7 +234,18 @@ INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
         ::SetWindowLongPtrW(m_hwnd, DWLP_MSGRESULT, 0);
         return TRUE;
     case WM_PAINT:
-        return OnPaint() ? TRUE : FALSE;
+        if (!PaintsItself())
+            return FALSE;
+        {
+            const Misc::PaintDc paint(m_hwnd);
+            Paint(paint.Get());
+        }
+        return TRUE;
+    case WM_PRINTCLIENT:
+        if (!PaintsItself())
+            return FALSE;
+        Paint(reinterpret_cast<HDC>(wParam));
+        return TRUE;
     case WM_QUERYDRAGICON:
     {
         HICON icon = OnQueryDragIcon();

@@ -54,8 +54,9 @@ class CDialog
     virtual void OnGetMinMaxInfo(MINMAXINFO* info);
     // Window-menu commands; false gives the default handling.
     virtual bool OnSysCommand(UINT id, LPARAM lParam);
-    // Gives true when the window was painted.
-    virtual bool OnPaint() { return false; }
+    // True while the window draws itself; then Paint serves WM_PAINT and WM_PRINTCLIENT.
+    virtual bool PaintsItself() const { return false; }
+    virtual void Paint(HDC) {}
     // The icon shown while the minimized window is dragged; none gives the default.
     virtual HICON OnQueryDragIcon() { return nullptr; }
     virtual void OnDestroy() {}

@@ -9,13 +9,6 @@
 namespace UI
 {
 
-// Root of the layout engines; the dialog deletes its engine through this class.
-class LayoutBase
-{
-  public:
-    virtual ~LayoutBase() = default;
-};
-
 class iDlgLayoutManager
 {
   public:
@@ -30,7 +23,7 @@ class iDlgLayoutManager
     ~iDlgLayoutManager() = default;
 };
 
-class RelativeLayout : public LayoutBase, public iDlgLayoutManager
+class RelativeLayout final : public iDlgLayoutManager
 {
   public:
     struct Item

@@ -22,17 +22,14 @@ void SizeDialog::Init()
 {
     if (g_contentResizedMessage == 0)
         g_contentResizedMessage = ::RegisterWindowMessageW(L"Orvo_SizeDialogContentResized");
-    m_layoutManager = new RelativeLayout();
-    m_ownsManager = true;
+    m_layout = std::make_unique<RelativeLayout>();
 }
 
 SizeDialog::~SizeDialog()
 {
     // The window goes first: its last messages still reach the layout.
     DestroyWindow();
-    if (m_ownsManager)
-        delete dynamic_cast<LayoutBase*>(m_layoutManager);
-    m_layoutManager = nullptr;
+    m_layout.reset();
 }
 
 UINT SizeDialog::ContentResizedMessage() noexcept
@@ -58,23 +55,23 @@ POINT SizeDialog::UnpackGrowth(LPARAM packed) noexcept
 BOOL SizeDialog::OnInitDialog()
 {
     const BOOL result = CDialog::OnInitDialog();
-    if (m_layoutManager)
-        m_layoutManager->Attach(GetHwnd(), false);
+    if (m_layout)
+        m_layout->Attach(GetHwnd(), false);
     return result;
 }
 
 void SizeDialog::OnSize(UINT type, int width, int height)
 {
     CDialog::OnSize(type, width, height);
-    if (m_layoutManager)
-        m_layoutManager->OnSize(GetHwnd(), type, width, height);
+    if (m_layout)
+        m_layout->OnSize(GetHwnd(), type, width, height);
 }
 
 void SizeDialog::OnGetMinMaxInfo(MINMAXINFO* info)
 {
     CDialog::OnGetMinMaxInfo(info);
-    if (m_layoutManager)
-        m_layoutManager->OnGetMinMaxInfo(GetHwnd(), info);
+    if (m_layout)
+        m_layout->OnGetMinMaxInfo(GetHwnd(), info);
 }
 
 bool SizeDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -84,7 +81,7 @@ bool SizeDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& 
     POINT growth = UnpackGrowth(lParam);
     HWND child = reinterpret_cast<HWND>(wParam);
     result = 0;
-    if (!m_layoutManager || !m_layoutManager->OnContentResized(GetHwnd(), child, &growth))
+    if (!m_layout || !m_layout->OnContentResized(GetHwnd(), child, &growth))
         return true;
     ::InvalidateRect(GetHwnd(), nullptr, TRUE);
     HWND up = OwnerWindow();

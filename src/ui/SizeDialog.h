@@ -5,6 +5,8 @@
 #include "ui/Dialog.h"
 #include "ui/Layout.h"
 
+#include <memory>
+
 namespace UI
 {
 
@@ -15,9 +17,9 @@ class SizeDialog : public CDialog
     SizeDialog(UINT templateId, CDialog* owner);
     ~SizeDialog() override;
 
-    iDlgLayoutManager* LayoutManager() const noexcept { return m_layoutManager; }
+    iDlgLayoutManager* LayoutManager() const noexcept { return m_layout.get(); }
     // The engine, for adding the dialog's rules.
-    RelativeLayout* Layout() const noexcept { return dynamic_cast<RelativeLayout*>(m_layoutManager); }
+    RelativeLayout* Layout() const noexcept { return m_layout.get(); }
 
     // "Orvo_SizeDialogContentResized", registered once per process.
     static UINT ContentResizedMessage() noexcept;
@@ -34,8 +36,7 @@ class SizeDialog : public CDialog
   private:
     void Init();
 
-    iDlgLayoutManager* m_layoutManager = nullptr;
-    bool m_ownsManager = false;
+    std::unique_ptr<RelativeLayout> m_layout;
 };
 
 } // namespace UI

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+namespace UI
+{
+
 struct TabItem
 {
     std::wstring title;
@@ -449,10 +452,9 @@ void TabCtrl::OnLButtonUp(POINT point)
     }
 }
 
-void TabCtrl::Paint()
+// Serves WM_PAINT and WM_PRINTCLIENT alike: the whole strip is drawn into `target`.
+void TabCtrl::Paint(HDC target)
 {
-    PAINTSTRUCT ps = {};
-    HDC target = ::BeginPaint(m_hwnd, &ps);
     RECT client = {};
     ::GetClientRect(m_hwnd, &client);
     if (target && Width(client) > 0 && Height(client) > 0)
@@ -484,7 +486,6 @@ void TabCtrl::Paint()
             ::BitBlt(target, 0, 0, Width(client), Height(client), dc, 0, 0, SRCCOPY);
         }
     }
-    ::EndPaint(m_hwnd, &ps);
 }
 
 LRESULT CALLBACK TabCtrl::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept
@@ -535,7 +536,13 @@ LRESULT TabCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ERASEBKGND:
         return 1;
     case WM_PAINT:
-        Paint();
+    {
+        Misc::PaintDc paint(m_hwnd);
+        Paint(paint.Get());
+        return 0;
+    }
+    case WM_PRINTCLIENT:
+        Paint(reinterpret_cast<HDC>(wParam));
         return 0;
     case WM_ENABLE:
     case WM_SETFOCUS:
@@ -756,3 +763,5 @@ void TabCtrlStyle_VS2010_bars::DrawCloseButton(const TabCtrl& ctrl, HDC dc, cons
         ::LineTo(dc, x - 1 + offset, y + size);
     }
 }
+
+} // namespace UI

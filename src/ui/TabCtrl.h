@@ -13,6 +13,9 @@
 #include <string>
 #include <vector>
 
+namespace UI
+{
+
 class TabCtrl;
 struct TabItem;
 using HTAB = TabItem*;
@@ -122,7 +125,7 @@ class TabCtrl
   private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void Paint();
+    void Paint(HDC target);
     void OnMouseMove(POINT point);
     void OnLButtonDown(POINT point);
     void OnLButtonUp(POINT point);
@@ -180,3 +183,5 @@ template <typename Style> class TabCtrlEx : public TabCtrl
   private:
     Style m_style;
 };
+
+} // namespace UI

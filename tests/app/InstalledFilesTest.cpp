@@ -8,6 +8,7 @@
 #include "app/OrvoDiagDlg.h"
 #include "app/SaveAsDialog.h"
 #include "inventory/ProductKey.h"
+#include "misc/Handles.h"
 #include "misc/Text.h"
 #include "resource.h"
 
@@ -37,25 +38,23 @@ void RemoveProductKeys()
 {
     for (DWORD view : {ProductKeyReader::kView32, ProductKeyReader::kView64})
     {
-        HKEY software = nullptr;
-        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SoftWare", 0, view | KEY_ALL_ACCESS, &software) !=
+        Misc::RegKey software;
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SoftWare", 0, view | KEY_ALL_ACCESS, software.Put()) !=
             ERROR_SUCCESS)
             continue;
-        ::RegDeleteTreeW(software, L"Varnholt Brevik");
-        ::RegCloseKey(software);
+        ::RegDeleteTreeW(software.Get(), L"Varnholt Brevik");
     }
 }
 
 void SetInstallPathPro(DWORD view, const std::wstring& path)
 {
-    HKEY key = nullptr;
+    Misc::RegKey key;
     ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE,
                                 ProductKeyPath(L"Varnholt Brevik", L"Orvo", 0x600).c_str(), 0, nullptr, 0,
-                                view | KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                                view | KEY_ALL_ACCESS, nullptr, key.Put(), nullptr),
               ERROR_SUCCESS);
-    ::RegSetValueExW(key, L"InstallPathPro", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+    ::RegSetValueExW(key.Get(), L"InstallPathPro", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                      static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
-    ::RegCloseKey(key);
 }
 
 class InstalledFilesTest : public OrvoTest::TempDirTest

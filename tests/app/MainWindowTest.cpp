@@ -8,6 +8,7 @@
 #include "app/OrvoDiagDlg.h"
 #include "app/SaveAsDialog.h"
 #include "app/ScanSequence.h"
+#include "app/SequenceGuard.h"
 #include "resource.h"
 
 #include <gtest/gtest.h>
@@ -72,7 +73,7 @@ class MainWindowTest : public OrvoTest::TempDirTest
         ASSERT_TRUE(IsScanned(m_hwnd)) << OrvoTest::Narrow(TextOf(::GetDlgItem(m_hwnd, IDC_STATUS)));
     }
     HWND Item(int id) const { return ::GetDlgItem(m_hwnd, id); }
-    void ClickTab(HTAB item)
+    void ClickTab(UI::HTAB item)
     {
         const RECT at = m_window->TabStrip().GetItemRect(item);
         const LPARAM point = MAKELPARAM((at.left + at.right) / 2, (at.top + at.bottom) / 2);
@@ -126,7 +127,7 @@ TEST_F(MainWindowTest, OpensWithSystemSelectedThenScansWithoutAClick)
 {
     EXPECT_EQ(TextOf(m_hwnd), L"Orvo Diagnostics");
     EXPECT_EQ(TextOf(Item(IDC_STATUS)), L"Nothing scanned yet ...");
-    TabCtrl& strip = m_window->TabStrip();
+    UI::TabCtrl& strip = m_window->TabStrip();
     ASSERT_EQ(strip.GetCount(), 3);
     EXPECT_EQ(strip.GetSel(), m_window->SystemItem());
     EXPECT_EQ(strip.GetItemText(strip.GetItem(0)), L"System");
@@ -281,7 +282,7 @@ TEST_F(MainWindowTest, OnlyAnotherTabRebuildsItsPage)
 TEST_F(MainWindowTest, CloseButtonOfTheStripChangesNothing)
 {
     WaitForScan();
-    TabCtrl& strip = m_window->TabStrip();
+    UI::TabCtrl& strip = m_window->TabStrip();
     const RECT close = strip.GetCloseButtonRect();
     const LPARAM point = MAKELPARAM((close.left + close.right) / 2, (close.top + close.bottom) / 2);
     ::SendMessageW(strip.GetHwnd(), WM_LBUTTONDOWN, MK_LBUTTON, point);

@@ -2,12 +2,14 @@
 // ends cleanly when Exit is pressed.
 
 #include "misc/Handles.h"
+#include "resource.h"
 #include "TestSupport.h"
 #include "ZipReader.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <regex>
 #include <string>
 #include <vector>
@@ -39,7 +41,7 @@ BOOL CALLBACK FindMainWindow(HWND window, LPARAM param)
 std::wstring StatusOf(HWND window)
 {
     wchar_t text[256] = {};
-    HWND status = ::GetDlgItem(window, 1003);
+    HWND status = ::GetDlgItem(window, IDC_STATUS);
     if (status)
         ::SendMessageTimeoutW(status, WM_GETTEXT, ARRAYSIZE(text), reinterpret_cast<LPARAM>(text),
                               SMTO_ABORTIFHUNG, 2000, nullptr);
@@ -58,7 +60,8 @@ TEST_F(ProgramTest, ScansByItselfAndExitsCleanly)
     ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                  &startup, &process))
         << ::GetLastError();
-    ::CloseHandle(process.hThread);
+    Misc::KernelHandle thread(process.hThread);
+    Misc::KernelHandle running(process.hProcess);
 
     Search search = {process.dwProcessId, nullptr};
     const std::wregex scanned(L"Scanned at \\d\\d:\\d\\d:\\d\\d");
@@ -90,13 +93,11 @@ TEST_F(ProgramTest, ScansByItselfAndExitsCleanly)
     DWORD code = 1;
     ::GetExitCodeProcess(process.hProcess, &code);
     EXPECT_EQ(code, 0u);
-    ::CloseHandle(process.hProcess);
+    running.Reset();
 
     WIN32_FIND_DATAW found = {};
-    HANDLE find = ::FindFirstFileW((Dir() + L"\\tmp_Orvo*").c_str(), &found);
-    EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "left behind: " << OrvoTest::Narrow(found.cFileName);
-    if (find != INVALID_HANDLE_VALUE)
-        ::FindClose(find);
+    const Misc::FindHandle find(::FindFirstFileW((Dir() + L"\\tmp_Orvo*").c_str(), &found));
+    EXPECT_FALSE(find.IsValid()) << "left behind: " << OrvoTest::Narrow(found.cFileName);
 }
 
 } // namespace

@@ -1,11 +1,13 @@
 #include "app/SaveSequence.h"
 
 #include "app/SaveAsDialog.h"
-#include "app/ScanSequence.h"
+#include "app/SequenceGuard.h"
 #include "app/WaitCursor.h"
 #include "checks/OtherFilesControl.h"
 #include "inventory/ApplicationsInfo.h"
+#include "misc/Handles.h"
 #include "report/TmpFileManager.h"
+#include "resource.h"
 #include "TestDialog.h"
 #include "TestSupport.h"
 #include "ZipReader.h"
@@ -14,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <regex>
 #include <thread>
 
@@ -53,7 +56,7 @@ class SaveSequenceTest : public OrvoTest::TempDirTest
     {
         TempDirTest::SetUp();
         ASSERT_NE(dialog.Hwnd(), nullptr);
-        m_comOk = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+        m_com = std::make_unique<Misc::ComScope>(COINIT_APARTMENTTHREADED);
         m_previousCursor = SetWaitCursor(&cursor);
         holder = std::make_unique<Misc::TmpFileManager>();
         archive = PathOf(L"out.zip");
@@ -76,8 +79,7 @@ class SaveSequenceTest : public OrvoTest::TempDirTest
         SetWaitCursor(m_previousCursor);
         EXPECT_EQ(cursor.depth, 0) << "the wait cursor is left on";
         holder.reset();
-        if (m_comOk)
-            ::CoUninitialize();
+        m_com.reset();
         TempDirTest::TearDown();
     }
 
@@ -114,7 +116,7 @@ class SaveSequenceTest : public OrvoTest::TempDirTest
         return false;
     }
 
-    std::string Status() const { return Narrow(dialog.Text(1003)); }
+    std::string Status() const { return Narrow(dialog.Text(IDC_STATUS)); }
 
     StatusDialog dialog;
     CountingCursor cursor;
@@ -125,7 +127,7 @@ class SaveSequenceTest : public OrvoTest::TempDirTest
     int asked = 0;
     std::vector<std::string> called;
 
-    bool m_comOk = false;
+    std::unique_ptr<Misc::ComScope> m_com;
 
   private:
     IWaitCursor* m_previousCursor = nullptr;
@@ -133,7 +135,7 @@ class SaveSequenceTest : public OrvoTest::TempDirTest
 
 TEST_F(SaveSequenceTest, ArchivesTheListedFilesInOrderAndTheReportLast)
 {
-    ASSERT_TRUE(m_comOk);
+    ASSERT_TRUE(m_com && m_com->Started());
     const std::wstring logA = MakeFile(L"installA\\Viewer.log", "log of A");
     const std::wstring logB = MakeFile(L"installB\\Viewer.log", "log of B");
     Misc::AFileManager* exports = new Misc::AFileManager(); // the other-files manager
@@ -168,7 +170,7 @@ TEST_F(SaveSequenceTest, ArchivesTheListedFilesInOrderAndTheReportLast)
     EXPECT_NE(report.find("<Root>"), std::string::npos) << report;
     EXPECT_TRUE(system < applications && applications < logFiles && logFiles < otherFiles) << report;
 
-    const std::vector<std::wstring> texts = dialog.Writes(1003);
+    const std::vector<std::wstring> texts = dialog.Writes(IDC_STATUS);
     ASSERT_GE(texts.size(), 2u);
     EXPECT_EQ(texts[texts.size() - 2], L"<<< SAVING DATA ... >>>");
     EXPECT_TRUE(std::regex_match(Status(), kSavedAt)) << Status();
@@ -191,16 +193,18 @@ TEST_F(SaveSequenceTest, ArchivesTheListedFilesInOrderAndTheReportLast)
 // log files in every save until the next scan, and go with the collector.
 TEST_F(SaveSequenceTest, OtherFilesTravelAfterTheLogFilesInEverySave)
 {
-    ASSERT_TRUE(m_comOk);
+    ASSERT_TRUE(m_com && m_com->Started());
     const wchar_t kDemoKey[] = L"SOFTWARE\\Varnholt Brevik\\Orvo_Demo";
     ::RegDeleteTreeW(HKEY_CURRENT_USER, kDemoKey);
-    HKEY key = nullptr;
-    ASSERT_EQ(
-        ::RegCreateKeyExW(HKEY_CURRENT_USER, kDemoKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-        ERROR_SUCCESS);
-    const DWORD value = 42;
-    ::RegSetValueExW(key, L"Seats", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
-    ::RegCloseKey(key);
+    {
+        Misc::RegKey key;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kDemoKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                    key.Put(), nullptr),
+                  ERROR_SUCCESS);
+        const DWORD value = 42;
+        ::RegSetValueExW(key.Get(), L"Seats", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                         sizeof(value));
+    }
     const std::wstring log = MakeFile(L"install\\Viewer.log", "log");
     std::string staged;
     {
@@ -240,13 +244,14 @@ TEST_F(SaveSequenceTest, OtherFilesTravelAfterTheLogFilesInEverySave)
 // follows them in the archive; the report itself comes last.
 TEST_F(SaveSequenceTest, TheDriverReportFollowsTheRegistryExports)
 {
-    ASSERT_TRUE(m_comOk);
+    ASSERT_TRUE(m_com && m_com->Started());
     const wchar_t kDemoKey[] = L"SOFTWARE\\Varnholt Brevik\\Orvo_Demo";
-    HKEY key = nullptr;
-    ASSERT_EQ(
-        ::RegCreateKeyExW(HKEY_CURRENT_USER, kDemoKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-        ERROR_SUCCESS);
-    ::RegCloseKey(key);
+    {
+        Misc::RegKey key;
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kDemoKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                    key.Put(), nullptr),
+                  ERROR_SUCCESS);
+    }
     // A USB support library without any driver beside it: the test runs without a
     // timed box search.
     const std::wstring usb = MakeFile(L"install\\TarvikUSB.dll", "MZ");
@@ -331,10 +336,10 @@ TEST_F(SaveSequenceTest, CancellingChangesNothing)
 {
     answer.clear();
     targets.writers = {Section(L"System")};
-    const std::size_t writesBefore = dialog.Writes(1003).size();
+    const std::size_t writesBefore = dialog.Writes(IDC_STATUS).size();
     EXPECT_EQ(SaveSequence(targets), SaveOutcome::Cancelled);
     EXPECT_EQ(asked, 1);
-    EXPECT_EQ(dialog.Writes(1003).size(), writesBefore);
+    EXPECT_EQ(dialog.Writes(IDC_STATUS).size(), writesBefore);
     EXPECT_EQ(Status(), "Scanned at 10:00:00");
     EXPECT_TRUE(called.empty());
     EXPECT_TRUE(NoStagingFolder());
@@ -504,7 +509,7 @@ class SaveAsDialogDriver
 
 TEST_F(SaveSequenceTest, ThroughTheRealSaveAsDialog)
 {
-    ASSERT_TRUE(m_comOk);
+    ASSERT_TRUE(m_com && m_com->Started());
     {
         // The newer dialog exists here, so it is the one the save shows.
         Misc::ComPtr<IFileSaveDialog> probe;

@@ -1,7 +1,9 @@
 #include "app/ScanSequence.h"
+#include "app/SequenceGuard.h"
 
 #include "app/WaitCursor.h"
 #include "report/TmpFileManager.h"
+#include "resource.h"
 #include "TestDialog.h"
 #include "TestSupport.h"
 
@@ -116,7 +118,11 @@ class FakeOtherFiles : public IOtherFilesScan
         Record("other clear entries");
         entries.clear();
     }
-    Misc::AFileManager* FileManager() override { return manager; }
+    void ReleaseStagedFiles() override
+    {
+        Record("other release staged files");
+        manager->ReleaseAll();
+    }
     void Scan(IStatusInfo* status) override
     {
         Record("other scan");
@@ -172,7 +178,18 @@ class ScanSequenceTest : public OrvoTest::TempDirTest
     IWaitCursor* m_previousCursor = nullptr;
 };
 
-const std::regex kScannedAt("1003=Scanned at [0-2][0-9]:[0-5][0-9]:[0-5][0-9]");
+// A text the status sink wrote into a control, and a control switched on or off, as
+// the test dialog records them.
+std::string Wrote(int id, const std::string& text)
+{
+    return std::to_string(id) + "=" + text;
+}
+std::string Switched(const char* how, int id)
+{
+    return std::string(how) + " " + std::to_string(id);
+}
+
+const std::regex kScannedAt(Wrote(IDC_STATUS, "Scanned at [0-2][0-9]:[0-5][0-9]:[0-5][0-9]"));
 
 TEST_F(ScanSequenceTest, ClearsAndRunsTheCollectorsInOrder)
 {
@@ -183,29 +200,30 @@ TEST_F(ScanSequenceTest, ClearsAndRunsTheCollectorsInOrder)
     auto scanned = std::find_if(events.begin(), events.end(),
                                 [](const std::string& e) { return std::regex_match(e, kScannedAt); });
     ASSERT_NE(scanned, events.end());
-    *scanned = "1003=Scanned at <time>";
+    *scanned = Wrote(IDC_STATUS, "Scanned at <time>");
 
     const std::vector<std::string> expected = {
-        "1003=<<< SCANNING ... >>>",
-        "1004=[ *       ]",
-        "disable 1001",
-        "disable 1009",
-        "disable 1010",
-        "disable 2",
+        Wrote(IDC_STATUS, "<<< SCANNING ... >>>"),
+        Wrote(IDC_SPINNER, "[ *       ]"),
+        Switched("disable", IDC_TAB_STRIP),
+        Switched("disable", IDC_SCAN),
+        Switched("disable", IDC_SAVE),
+        Switched("disable", IDCANCEL),
         // ClearAll
         "cursor on",
-        "1003=",
-        "1004= ",
+        Wrote(IDC_STATUS, ""),
+        Wrote(IDC_SPINNER, " "),
         "system clear",
         "files clear",
         "logs clear",
         "other clear entries",
+        "other release staged files",
         "cursor off",
         // the collectors
         "cursor on",
         "system scan",
-        "1003=<<< SCANNING SYSTEM ... >>>",
-        "1004=[  *      ]",
+        Wrote(IDC_STATUS, "<<< SCANNING SYSTEM ... >>>"),
+        Wrote(IDC_SPINNER, "[  *      ]"),
         "cursor restored",
         "files delete tree items",
         "files clear painter items",
@@ -217,17 +235,17 @@ TEST_F(ScanSequenceTest, ClearsAndRunsTheCollectorsInOrder)
         "cursor restored",
         "other scan",
         "cursor restored",
-        "1003=Scanned at <time>",
-        "1004= ",
-        "enable 1001",
-        "enable 1009",
-        "enable 1010",
-        "enable 2",
+        Wrote(IDC_STATUS, "Scanned at <time>"),
+        Wrote(IDC_SPINNER, " "),
+        Switched("enable", IDC_TAB_STRIP),
+        Switched("enable", IDC_SCAN),
+        Switched("enable", IDC_SAVE),
+        Switched("enable", IDCANCEL),
         "cursor off",
     };
     EXPECT_EQ(events, expected);
     EXPECT_EQ(files.tree, std::vector<std::string>{"Viewer.exe"});
-    for (int id : {1001, 1009, 1010, 2})
+    for (int id : {IDC_TAB_STRIP, IDC_SCAN, IDC_SAVE, IDCANCEL})
         EXPECT_TRUE(dialog.IsEnabled(id)) << id;
 }
 
@@ -236,7 +254,7 @@ TEST_F(ScanSequenceTest, ControlsAreDisabledWhileTheCollectorsRun)
     bool checked = false;
     logs.onScan = [&]
     {
-        for (int id : {1001, 1009, 1010, 2})
+        for (int id : {IDC_TAB_STRIP, IDC_SCAN, IDC_SAVE, IDCANCEL})
             EXPECT_FALSE(dialog.IsEnabled(id)) << id;
         EXPECT_TRUE(SequenceGuard::Running());
         checked = true;
@@ -265,7 +283,8 @@ TEST_F(ScanSequenceTest, ASecondScanStartsFromEmptyCollectors)
     EXPECT_EQ(files.tree, std::vector<std::string>{"Viewer.exe"});
     ASSERT_EQ(other.entries.size(), 1u) << "the second export was staged afresh";
     EXPECT_TRUE(OrvoTest::Exists(other.entries[0]));
-    EXPECT_EQ(std::regex_match(OrvoTest::Narrow(L"1003=" + dialog.Text(1003)), kScannedAt), true);
+    EXPECT_EQ(std::regex_match(Wrote(IDC_STATUS, OrvoTest::Narrow(dialog.Text(IDC_STATUS))), kScannedAt),
+              true);
 }
 
 TEST_F(ScanSequenceTest, TheThreePausesAreThere)
@@ -277,7 +296,7 @@ TEST_F(ScanSequenceTest, TheThreePausesAreThere)
     ASSERT_TRUE(ScanSequence(bare));
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 1500);
-    EXPECT_TRUE(std::regex_match(OrvoTest::Narrow(L"1003=" + dialog.Text(1003)), kScannedAt));
+    EXPECT_TRUE(std::regex_match(Wrote(IDC_STATUS, OrvoTest::Narrow(dialog.Text(IDC_STATUS))), kScannedAt));
 }
 
 TEST_F(ScanSequenceTest, RunsOnThePostedScanCommandAndRefusesToNest)
@@ -291,15 +310,15 @@ TEST_F(ScanSequenceTest, RunsOnThePostedScanCommandAndRefusesToNest)
         if (!ScanSequence(targets))
             ++refused;
     };
-    system.onScan = [&] { ::PostMessageW(dialog.Hwnd(), WM_COMMAND, MAKEWPARAM(1009, BN_CLICKED), 0); };
-    ::PostMessageW(dialog.Hwnd(), WM_COMMAND, MAKEWPARAM(1009, BN_CLICKED), 0);
+    system.onScan = [&] { ::PostMessageW(dialog.Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), 0); };
+    ::PostMessageW(dialog.Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), 0);
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
         ::DispatchMessageW(&msg);
     EXPECT_EQ(started, 2);
     EXPECT_EQ(refused, 1);
     EXPECT_EQ(system.found.size(), 1u);
-    EXPECT_TRUE(std::regex_match(OrvoTest::Narrow(L"1003=" + dialog.Text(1003)), kScannedAt));
+    EXPECT_TRUE(std::regex_match(Wrote(IDC_STATUS, OrvoTest::Narrow(dialog.Text(IDC_STATUS))), kScannedAt));
 }
 
 TEST_F(ScanSequenceTest, ClearAllReleasesBothManagers)
@@ -314,8 +333,8 @@ TEST_F(ScanSequenceTest, ClearAllReleasesBothManagers)
     EXPECT_FALSE(OrvoTest::Exists(exported));
     EXPECT_FALSE(OrvoTest::Exists(staged));
     EXPECT_FALSE(OrvoTest::Exists(otherFolder));
-    EXPECT_EQ(dialog.Text(1003), L"");
-    EXPECT_EQ(dialog.Text(1004), L" ");
+    EXPECT_EQ(dialog.Text(IDC_STATUS), L"");
+    EXPECT_EQ(dialog.Text(IDC_SPINNER), L" ");
     EXPECT_EQ(cursor.depth, 0);
 }
 

@@ -1,5 +1,8 @@
 #include "app/StatusSink.h"
 
+#include "app/PumpMessages.h"
+
+#include "resource.h"
 #include "TestDialog.h"
 #include "TestSupport.h"
 
@@ -71,7 +74,7 @@ class StatusSinkTest : public ::testing::Test
     StatusDialog dialog;
 
     void SetUp() override { ASSERT_NE(dialog.Hwnd(), nullptr); }
-    std::vector<std::wstring> SpinnerWrites() const { return dialog.Writes(StatusSink::kSpinnerControl); }
+    std::vector<std::wstring> SpinnerWrites() const { return dialog.Writes(IDC_SPINNER); }
 };
 
 TEST_F(StatusSinkTest, WritesTheSpinnerOnlyWhenTheFrameChanges)
@@ -82,19 +85,19 @@ TEST_F(StatusSinkTest, WritesTheSpinnerOnlyWhenTheFrameChanges)
     dialog.Tick(false);
     ASSERT_EQ(SpinnerWrites().size(), 1u);
     EXPECT_EQ(SpinnerWrites().back(), L"[ *       ]");
-    EXPECT_EQ(dialog.Text(1004), L"[ *       ]");
+    EXPECT_EQ(dialog.Text(IDC_SPINNER), L"[ *       ]");
     EXPECT_EQ(dialog.Spinner().position, 5);
 }
 
 TEST_F(StatusSinkTest, ShowActivityFramesTheTextAndTicksBig)
 {
     dialog.ShowActivity(L"SCANNING SYSTEM ...");
-    EXPECT_EQ(dialog.Text(1003), L"<<< SCANNING SYSTEM ... >>>");
+    EXPECT_EQ(dialog.Text(IDC_STATUS), L"<<< SCANNING SYSTEM ... >>>");
     EXPECT_EQ(dialog.Spinner().position, 5);
     EXPECT_EQ(SpinnerWrites(), std::vector<std::wstring>{L"[ *       ]"});
 
     dialog.ShowActivity(nullptr);
-    EXPECT_EQ(dialog.Text(1003), L"<<<  >>>");
+    EXPECT_EQ(dialog.Text(IDC_STATUS), L"<<<  >>>");
     EXPECT_EQ(dialog.Spinner().position, 10);
 }
 
@@ -103,10 +106,10 @@ TEST_F(StatusSinkTest, BigTickFromTheLastPositionWrapsToFrameZero)
     for (int i = 0; i < 79; ++i)
         dialog.Tick(false);
     ASSERT_EQ(dialog.Spinner().position, 79);
-    ASSERT_EQ(dialog.Text(1004), L"[ *       ]"); // frame 15
+    ASSERT_EQ(dialog.Text(IDC_SPINNER), L"[ *       ]"); // frame 15
     dialog.Tick(true);
     EXPECT_EQ(dialog.Spinner().position, 4);
-    EXPECT_EQ(dialog.Text(1004), L"[*        ]");
+    EXPECT_EQ(dialog.Text(IDC_SPINNER), L"[*        ]");
     EXPECT_EQ(SpinnerWrites().size(), 16u);
 }
 
@@ -115,19 +118,19 @@ TEST_F(StatusSinkTest, SetStatusBlanksTheSpinnerButKeepsItsPosition)
     for (int i = 0; i < 7; ++i)
         dialog.Tick(false);
     dialog.SetStatus(L"Scanned at 14:05:09");
-    EXPECT_EQ(dialog.Text(1003), L"Scanned at 14:05:09");
-    EXPECT_EQ(dialog.Text(1004), L" ");
+    EXPECT_EQ(dialog.Text(IDC_STATUS), L"Scanned at 14:05:09");
+    EXPECT_EQ(dialog.Text(IDC_SPINNER), L" ");
     EXPECT_EQ(dialog.Spinner().position, 7);
     EXPECT_EQ(dialog.Spinner().shownFrame, 1);
 
     dialog.Tick(true);
     EXPECT_EQ(dialog.Spinner().position, 12);
-    EXPECT_EQ(dialog.Text(1004), L"[  *      ]");
+    EXPECT_EQ(dialog.Text(IDC_SPINNER), L"[  *      ]");
 
     dialog.SetStatus(nullptr);
-    EXPECT_EQ(dialog.Text(1003), L"");
+    EXPECT_EQ(dialog.Text(IDC_STATUS), L"");
     dialog.SetStatus(L"");
-    EXPECT_EQ(dialog.Writes(1003).size(), 3u);
+    EXPECT_EQ(dialog.Writes(IDC_STATUS).size(), 3u);
 }
 
 TEST_F(StatusSinkTest, SetStatusDrainsTheQueue)
@@ -179,7 +182,7 @@ TEST(PumpMessages, LetsTheDialogManagerHandleKeys)
 {
     StatusDialog dialog;
     ASSERT_NE(dialog.Hwnd(), nullptr);
-    HWND scan = ::GetDlgItem(dialog.Hwnd(), 1009);
+    HWND scan = ::GetDlgItem(dialog.Hwnd(), IDC_SCAN);
     ::PostMessageW(scan, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
     PumpMessages();
     ASSERT_FALSE(dialog.commands.empty()) << "Escape reaches the dialog as its cancel command";

@@ -1,5 +1,6 @@
 #include "TestDialog.h"
 
+#include "resource.h"
 #include "TestSupport.h"
 
 #include <map>
@@ -23,11 +24,11 @@ struct ControlSpec
 };
 
 const ControlSpec kControls[] = {
-    {1001, kStaticClass, SS_GRAYRECT, 0, 0, 401, 234, L""},
-    {1009, kButtonClass, BS_PUSHBUTTON | WS_TABSTOP, 1, 235, 50, 14, L"Scan"},
-    {1004, kStaticClass, SS_LEFT, 55, 236, 30, 12, L""},
-    {1003, kStaticClass, SS_LEFT, 87, 236, 210, 12, L"Nothing scanned yet ..."},
-    {1010, kButtonClass, BS_PUSHBUTTON | WS_TABSTOP, 300, 235, 50, 14, L"Save"},
+    {IDC_TAB_STRIP, kStaticClass, SS_GRAYRECT, 0, 0, 401, 234, L""},
+    {IDC_SCAN, kButtonClass, BS_PUSHBUTTON | WS_TABSTOP, 1, 235, 50, 14, L"Scan"},
+    {IDC_SPINNER, kStaticClass, SS_LEFT, 55, 236, 30, 12, L""},
+    {IDC_STATUS, kStaticClass, SS_LEFT, 87, 236, 210, 12, L"Nothing scanned yet ..."},
+    {IDC_SAVE, kButtonClass, BS_PUSHBUTTON | WS_TABSTOP, 300, 235, 50, 14, L"Save"},
     {2, kButtonClass, BS_PUSHBUTTON | WS_TABSTOP, 350, 235, 50, 14, L"Exit"},
 };
 
@@ -194,7 +195,7 @@ INT_PTR CALLBACK StatusDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam
     if (message == WM_COMMAND && self)
     {
         self->commands.push_back(LOWORD(wParam));
-        if (LOWORD(wParam) == 1009 && self->onScanCommand)
+        if (LOWORD(wParam) == IDC_SCAN && self->onScanCommand)
             self->onScanCommand();
         return TRUE;
     }

@@ -1,6 +1,6 @@
 #pragma once
 // A small modeless dialog with the controls that the scan and the status sink use:
-// tab strip placeholder 1001, Scan 1009, spinner 1004, status 1003, Save 1010, Exit 2.
+// the tab strip placeholder, Scan, the spinner, the status line, Save and Exit.
 // Every text written to those controls and every enable/disable is recorded in order.
 
 #include "app/StatusSink.h"
@@ -14,8 +14,8 @@
 namespace AppTest
 {
 
-// The shared, ordered record of what happened: control texts ("1003=...", "1004=..."),
-// "disable 1009"/"enable 1009", and whatever the fakes of a test add.
+// The shared, ordered record of what happened: control texts ("<id>=<text>"),
+// "disable <id>"/"enable <id>", and whatever the fakes of a test add.
 std::vector<std::string>& Events();
 void Record(const std::string& event);
 

@@ -47,7 +47,7 @@ class BoxScanTest : public OrvoTest::FakeDriverTest
         const std::wstring report = PathOf(L"boxes.txt");
         ::DeleteFileW(report.c_str());
         {
-            TextLogWriter writer;
+            Misc::TextLogWriter writer;
             EXPECT_TRUE(writer.Open(report));
             TestUsbBoxes(writer, InstallDir(), L"UsbDmx.dll", {L"WDAPI921.DLL"}, clock, &driver);
         }

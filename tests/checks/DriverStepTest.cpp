@@ -42,7 +42,7 @@ class DriverStepTest : public OrvoTest::FakeDriverTest
     static void AddDriverFile(const std::wstring& path)
     {
         DriverFileList.Add(
-            std::make_unique<ApplicationsInfo::FileInfo>(path, ComposePath(path, PathFileName)));
+            std::make_unique<ApplicationsInfo::FileInfo>(path, Misc::ComposePath(path, Misc::PathFileName)));
     }
 
     static std::size_t IndexOf(const std::vector<std::wstring>& lines, const std::wstring& line,
@@ -79,7 +79,7 @@ TEST_F(DriverStepTest, EachUsbSupportLibraryIsTestedInListOrder)
     Misc::AFileManager manager;
     CountingStatus status;
     const std::wstring path = RunDriverStep(&manager, &status, clock);
-    ASSERT_EQ(path, JoinPath(manager.FolderPath(), L"Tarvik_UsbBox.txt"));
+    ASSERT_EQ(path, Misc::JoinPath(manager.FolderPath(), L"Tarvik_UsbBox.txt"));
     EXPECT_NE(manager.Find(path), nullptr);
     EXPECT_EQ(status.ticks, 2);
     EXPECT_EQ(status.activities + status.statuses, 0);
@@ -139,16 +139,17 @@ TEST_F(DriverStepTest, AReportThatCannotBeStagedIsNotListed)
         std::wstring deep = PathOf(L"d");
         while (deep.size() < 233)
             deep += L"\\d";
-        ASSERT_EQ(CreateDir(deep), 0);
+        ASSERT_EQ(Misc::CreateDir(deep), 0);
         OrvoTest::ScopedEnv tmp(L"TMP", deep + L"\\");
         OrvoTest::ScopedEnv temp(L"TEMP", deep + L"\\");
         OrvoTest::MessageBoxCapture boxes; // a system that refuses the long path says so
         Misc::AFileManager manager;
         ASSERT_TRUE(manager.EnsureFolder());
-        ASSERT_GE(JoinPath(manager.FolderPath(), L"Tarvik_UsbBox.txt").size(), 260u);
+        ASSERT_GE(Misc::JoinPath(manager.FolderPath(), L"Tarvik_UsbBox.txt").size(), 260u);
         EXPECT_EQ(RunDriverStep(&manager, nullptr, clock), L"");
         EXPECT_EQ(manager.RegisteredCount(), 0u);
-        EXPECT_FALSE(OrvoTest::Exists(L"\\\\?\\" + JoinPath(manager.FolderPath(), L"Tarvik_UsbBox.txt")));
+        EXPECT_FALSE(
+            OrvoTest::Exists(L"\\\\?\\" + Misc::JoinPath(manager.FolderPath(), L"Tarvik_UsbBox.txt")));
     }
 }
 

@@ -50,7 +50,7 @@ class LowLevelDriverTest : public OrvoTest::FakeDriverTest
     {
         const std::wstring report = PathOf(L"report.txt");
         {
-            TextLogWriter writer;
+            Misc::TextLogWriter writer;
             EXPECT_TRUE(writer.Open(report));
             driver.Construct(&writer, InstallDir(), library, dependencies);
             EXPECT_EQ(driver.Initialize(), expectInitialized);
@@ -137,7 +137,7 @@ TEST_F(LowLevelDriverTest, LoadFailuresNameTheStepAndTheSystemError)
         const std::wstring report = PathOf(L"failure.txt");
         ::DeleteFileW(report.c_str());
         {
-            TextLogWriter writer;
+            Misc::TextLogWriter writer;
             ASSERT_TRUE(writer.Open(report));
             driver.Construct(&writer, InstallDir(), c.library, c.dependencies);
             EXPECT_FALSE(driver.IsLoaded());
@@ -146,7 +146,7 @@ TEST_F(LowLevelDriverTest, LoadFailuresNameTheStepAndTheSystemError)
             driver.Destroy();
         }
         std::wstring systemText;
-        SystemErrorText(c.error, systemText);
+        Misc::SystemErrorText(c.error, systemText);
         ASSERT_EQ(systemText.find(L"Could not Format"), std::wstring::npos);
         const std::wstring expected = L"Constructing the LowLevelDriver\n" + c.failure +
                                       Misc::Format(L"\tLastError : %08X = ", static_cast<unsigned>(c.error)) +
@@ -160,7 +160,7 @@ TEST_F(LowLevelDriverTest, LogCutsMessagesAndMarksUnknownErrorCodes)
     const std::wstring report = PathOf(L"log.txt");
     {
         driver.Log(L"dropped without a target", true);
-        TextLogWriter writer;
+        Misc::TextLogWriter writer;
         ASSERT_TRUE(writer.Open(report));
         driver.Construct(&writer, InstallDir(), L"UsbDmx.dll", {});
         ASSERT_TRUE(driver.IsLoaded());

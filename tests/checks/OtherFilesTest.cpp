@@ -1,6 +1,7 @@
 #include "checks/OtherFilesControl.h"
 
 #include "misc/ComValues.h"
+#include "misc/Handles.h"
 #include "misc/NativeArchitecture.h"
 #include "RegTestSupport.h"
 #include "report/TmpFileManager.h"
@@ -50,8 +51,8 @@ class OtherFilesTest : public OrvoTest::TempDirTest
     void SetUp() override
     {
         TempDirTest::SetUp();
-        ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-        m_com = true;
+        m_com = std::make_unique<Misc::ComScope>(COINIT_APARTMENTTHREADED);
+        ASSERT_TRUE(m_com->Started());
         m_document = std::make_unique<Misc::XML_Document>();
         ASSERT_TRUE(m_document->Create());
     }
@@ -59,8 +60,7 @@ class OtherFilesTest : public OrvoTest::TempDirTest
     {
         OtherFilesInfo::FileEntryList.Clear();
         m_document.reset();
-        if (m_com)
-            ::CoUninitialize();
+        m_com.reset();
         TempDirTest::TearDown();
     }
     std::wstring Report() { return Markup(m_document->Root().Get()); }
@@ -74,7 +74,7 @@ class OtherFilesTest : public OrvoTest::TempDirTest
         return false;
     }
 
-    bool m_com = false;
+    std::unique_ptr<Misc::ComScope> m_com;
     std::unique_ptr<Misc::XML_Document> m_document;
 };
 
@@ -130,9 +130,9 @@ class ProductKeysTest : public OtherFilesTest
   protected:
     void SetUp() override
     {
-        m_lock.reset(::CreateMutexW(nullptr, FALSE, L"OrvoDiagTest.ProductKeys"));
-        ASSERT_NE(m_lock.get(), nullptr);
-        ASSERT_NE(::WaitForSingleObject(m_lock.get(), 120000), WAIT_TIMEOUT);
+        m_lock.Reset(::CreateMutexW(nullptr, FALSE, L"OrvoDiagTest.ProductKeys"));
+        ASSERT_NE(m_lock.Get(), nullptr);
+        ASSERT_NE(::WaitForSingleObject(m_lock.Get(), 120000), WAIT_TIMEOUT);
         OtherFilesTest::SetUp();
         // No product key of an earlier run counts.
         for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
@@ -147,7 +147,7 @@ class ProductKeysTest : public OtherFilesTest
         OtherFilesTest::TearDown();
         m_keys.clear();
         if (m_lock)
-            ::ReleaseMutex(m_lock.get());
+            ::ReleaseMutex(m_lock.Get());
     }
     TestKey& Key(HKEY hive, const wchar_t* path, REGSAM view)
     {
@@ -171,11 +171,7 @@ class ProductKeysTest : public OtherFilesTest
         return paths;
     }
 
-    struct MutexCloser
-    {
-        void operator()(HANDLE h) const { ::CloseHandle(h); }
-    };
-    std::unique_ptr<void, MutexCloser> m_lock;
+    Misc::KernelHandle m_lock;
     std::vector<std::unique_ptr<TestKey>> m_keys;
 };
 

@@ -1,5 +1,6 @@
 #include "RegTestSupport.h"
 
+#include "misc/Handles.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -27,15 +28,14 @@ void TestKey::Set(const std::wstring& subKey, const std::wstring& name, DWORD ty
                   DWORD size)
 {
     const std::wstring path = subKey.empty() ? m_path : m_path + L"\\" + subKey;
-    HKEY key = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(m_hive, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | m_view, nullptr, &key,
-                                nullptr),
+    Misc::RegKey key;
+    ASSERT_EQ(::RegCreateKeyExW(m_hive, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | m_view, nullptr,
+                                key.Put(), nullptr),
               ERROR_SUCCESS)
         << OrvoTest::Narrow(path);
-    EXPECT_EQ(::RegSetValueExW(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size),
+    EXPECT_EQ(::RegSetValueExW(key.Get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size),
               ERROR_SUCCESS)
         << OrvoTest::Narrow(name);
-    ::RegCloseKey(key);
 }
 
 void TestKey::SetText(const std::wstring& subKey, const std::wstring& name, const std::wstring& text,
@@ -51,12 +51,11 @@ void TestKey::SetDword(const std::wstring& subKey, const std::wstring& name, DWO
 
 void TestKey::CreateSubKey(const std::wstring& subKey)
 {
-    HKEY key = nullptr;
+    Misc::RegKey key;
     const std::wstring path = subKey.empty() ? m_path : m_path + L"\\" + subKey;
-    ASSERT_EQ(::RegCreateKeyExW(m_hive, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | m_view, nullptr, &key,
-                                nullptr),
+    ASSERT_EQ(::RegCreateKeyExW(m_hive, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | m_view, nullptr,
+                                key.Put(), nullptr),
               ERROR_SUCCESS);
-    ::RegCloseKey(key);
 }
 
 bool TestKey::Delete()
@@ -64,21 +63,18 @@ bool TestKey::Delete()
     const std::size_t slash = m_path.rfind(L'\\');
     const std::wstring parentPath = m_path.substr(0, slash);
     const std::wstring name = m_path.substr(slash + 1);
-    HKEY parent = nullptr;
-    if (::RegOpenKeyExW(m_hive, parentPath.c_str(), 0, KEY_ALL_ACCESS | m_view, &parent) != ERROR_SUCCESS)
+    Misc::RegKey parent;
+    if (::RegOpenKeyExW(m_hive, parentPath.c_str(), 0, KEY_ALL_ACCESS | m_view, parent.Put()) !=
+        ERROR_SUCCESS)
         return true;
-    const LONG result = ::RegDeleteTreeW(parent, name.c_str());
-    ::RegCloseKey(parent);
+    const LONG result = ::RegDeleteTreeW(parent.Get(), name.c_str());
     return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }
 
 bool TestKey::Exists() const
 {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(m_hive, m_path.c_str(), 0, KEY_READ | m_view, &key) != ERROR_SUCCESS)
-        return false;
-    ::RegCloseKey(key);
-    return true;
+    Misc::RegKey key;
+    return ::RegOpenKeyExW(m_hive, m_path.c_str(), 0, KEY_READ | m_view, key.Put()) == ERROR_SUCCESS;
 }
 
 int RunProgram(const std::wstring& commandLine)
@@ -90,11 +86,11 @@ int RunProgram(const std::wstring& commandLine)
     if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
                           &startup, &process))
         return -1;
+    const Misc::KernelHandle thread(process.hThread);
+    const Misc::KernelHandle program(process.hProcess);
     DWORD code = static_cast<DWORD>(-1);
-    if (::WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
-        ::GetExitCodeProcess(process.hProcess, &code);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    if (::WaitForSingleObject(program.Get(), 60000) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(program.Get(), &code);
     return static_cast<int>(code);
 }
 

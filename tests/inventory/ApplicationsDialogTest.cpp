@@ -2,6 +2,7 @@
 #include "inventory/ProductKey.h"
 
 #include "misc/Handles.h"
+#include "resource.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +33,7 @@ struct Row
     COLORREF selected = kNoColour;
     bool expanded = false;
     HTREEITEM item = nullptr;
-    const ItemInfo* record = nullptr;
+    const UI::ItemInfo* record = nullptr;
 };
 
 void Collect(HWND tree, HTREEITEM first, int depth, std::vector<Row>& rows)
@@ -50,7 +51,7 @@ void Collect(HWND tree, HTREEITEM first, int depth, std::vector<Row>& rows)
         Row row{depth, Narrow(text)};
         row.expanded = (data.state & TVIS_EXPANDED) != 0;
         row.item = item;
-        row.record = reinterpret_cast<const ItemInfo*>(data.lParam);
+        row.record = reinterpret_cast<const UI::ItemInfo*>(data.lParam);
         if (row.record)
         {
             row.kind = row.record->kind;
@@ -111,7 +112,7 @@ class FilesPage : public OrvoTest::TempDirTest
         OrvoTest::TempDirTest::SetUp();
         ASSERT_NE(s_host, nullptr);
         m_page = std::make_unique<CApplicationsDialog>(s_host);
-        ASSERT_TRUE(m_page->Create(s_host, CApplicationsDialog::kTemplateId));
+        ASSERT_TRUE(m_page->Create(s_host, IDD_FILES_PAGE));
         ASSERT_NE(m_page->Tree(), nullptr);
     }
     void TearDown() override
@@ -419,7 +420,7 @@ TEST_F(FilesPage, SelectedLibraryRowKeepsDarkBlueOnLightBlue)
     // The notification as the tree sends it for the selected row.
     NMTVCUSTOMDRAW draw = {};
     draw.nmcd.hdr.hwndFrom = tree;
-    draw.nmcd.hdr.idFrom = CApplicationsDialog::kTreeId;
+    draw.nmcd.hdr.idFrom = IDC_TREE;
     draw.nmcd.hdr.code = NM_CUSTOMDRAW;
     draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
     draw.nmcd.uItemState = CDIS_SELECTED | CDIS_FOCUS;
@@ -427,8 +428,7 @@ TEST_F(FilesPage, SelectedLibraryRowKeepsDarkBlueOnLightBlue)
     draw.nmcd.lItemlParam = reinterpret_cast<LPARAM>(library->record);
     draw.clrText = ::GetSysColor(COLOR_HIGHLIGHTTEXT);
     draw.clrTextBk = ::GetSysColor(COLOR_HIGHLIGHT);
-    ASSERT_TRUE(::SendMessageW(m_page->GetHwnd(), WM_NOTIFY, CApplicationsDialog::kTreeId,
-                               reinterpret_cast<LPARAM>(&draw)));
+    ASSERT_TRUE(::SendMessageW(m_page->GetHwnd(), WM_NOTIFY, IDC_TREE, reinterpret_cast<LPARAM>(&draw)));
     EXPECT_EQ(::GetWindowLongPtrW(m_page->GetHwnd(), DWLP_MSGRESULT), CDRF_NOTIFYITEMDRAW | CDRF_NEWFONT);
     EXPECT_EQ(draw.clrText, 0x7F0000u);
     EXPECT_EQ(draw.clrTextBk, 0xFFDFDFu);

@@ -1,6 +1,7 @@
 #include "inventory/ApplicationsXML.h"
 
 #include "misc/ComValues.h"
+#include "misc/Handles.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,14 +17,15 @@ class ApplicationsXMLTest : public ::testing::Test
   protected:
     void SetUp() override
     {
-        ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        m_com = std::make_unique<Misc::ComScope>(COINIT_APARTMENTTHREADED);
+        ASSERT_TRUE(m_com->Started());
         m_document = std::make_unique<Misc::XML_Document>();
         ASSERT_TRUE(m_document->Create());
     }
     void TearDown() override
     {
         m_document.reset(); // before COM goes
-        ::CoUninitialize();
+        m_com.reset();
     }
     // The markup of the report's root, without the line breaks the DOM may add.
     std::string Markup()
@@ -39,6 +41,7 @@ class ApplicationsXMLTest : public ::testing::Test
         return text;
     }
 
+    std::unique_ptr<Misc::ComScope> m_com;
     std::unique_ptr<Misc::XML_Document> m_document;
     ApplicationsXML m_writer;
 };

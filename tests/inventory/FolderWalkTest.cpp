@@ -1,8 +1,8 @@
 #include "inventory/FolderWalk.h"
 
 #include "inventory/FileProcessors.h"
+#include "misc/CollectorContracts.h"
 #include "misc/Handles.h"
-#include "misc/StatusInfo.h"
 #include "report/FileSystem.h"
 #include "TestSupport.h"
 
@@ -68,7 +68,7 @@ void Collect(const FolderContent& folder, V& out)
             Collect(sub, out);
         });
     folder.Files().ForEach([&](const ApplicationsInfo::FileInfo& f)
-                           { out.push_back(JoinPath(folder.SubFolder(), f.Name())); });
+                           { out.push_back(Misc::JoinPath(folder.SubFolder(), f.Name())); });
 }
 
 // Starts /bin/ln or /bin/rm of the Linux host that Wine runs on. Wine does not let
@@ -137,8 +137,8 @@ bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target)
         ::RemoveDirectoryW(link.c_str());
     }
     const std::string hostTarget = HostPath(target);
-    const std::string hostLink =
-        HostPath(ComposePath(link, PathFolder)) + OrvoTest::Narrow(ComposePath(link, PathFileName));
+    const std::string hostLink = HostPath(Misc::ComposePath(link, Misc::PathFolder)) +
+                                 OrvoTest::Narrow(Misc::ComposePath(link, Misc::PathFileName));
     if (hostTarget.empty() || hostLink.size() < 2)
         return false;
     StartHostTool(L"Z:\\bin\\ln -s \"" + OrvoTest::Widen(hostTarget) + L"\" \"" + OrvoTest::Widen(hostLink) +
@@ -152,8 +152,8 @@ void RemoveDirectoryLink(const std::wstring& link)
 {
     if (::RemoveDirectoryW(link.c_str()) || ::GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES)
         return;
-    const std::string hostLink =
-        HostPath(ComposePath(link, PathFolder)) + OrvoTest::Narrow(ComposePath(link, PathFileName));
+    const std::string hostLink = HostPath(Misc::ComposePath(link, Misc::PathFolder)) +
+                                 OrvoTest::Narrow(Misc::ComposePath(link, Misc::PathFileName));
     StartHostTool(L"Z:\\bin\\rm -f \"" + OrvoTest::Widen(hostLink) + L"\"");
     WaitForAttributes(link, false);
 }

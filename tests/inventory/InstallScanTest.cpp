@@ -5,8 +5,9 @@
 #include "inventory/InstallLocations.h"
 #include "inventory/ProductKey.h"
 #include "logs/LogFilesInfo.h"
+#include "misc/CollectorContracts.h"
+#include "misc/Handles.h"
 #include "misc/NativeArchitecture.h"
-#include "misc/StatusInfo.h"
 #include "misc/Text.h"
 #include "report/FileSystem.h"
 #include "report/TmpFileManager.h"
@@ -132,27 +133,25 @@ class InstallScanTest : public OrvoTest::TempDirTest
     {
         for (DWORD view : {ProductKeyReader::kView32, ProductKeyReader::kView64})
         {
-            HKEY software = nullptr;
-            if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SoftWare", 0, view | KEY_ALL_ACCESS, &software) !=
+            Misc::RegKey software;
+            if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SoftWare", 0, view | KEY_ALL_ACCESS, software.Put()) !=
                 ERROR_SUCCESS)
                 continue;
             for (const wchar_t* company : {L"Varnholt Brevik", L"Tarvik"})
-                ::RegDeleteTreeW(software, company);
-            ::RegCloseKey(software);
+                ::RegDeleteTreeW(software.Get(), company);
         }
     }
     void SetValue(DWORD view, const wchar_t* company, const wchar_t* product, std::uint16_t version,
                   const wchar_t* name, const std::wstring& text)
     {
         const std::wstring path = ProductKeyPath(company, product, version);
-        HKEY key = nullptr;
+        Misc::RegKey key;
         ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, view | KEY_ALL_ACCESS,
-                                    nullptr, &key, nullptr),
+                                    nullptr, key.Put(), nullptr),
                   ERROR_SUCCESS);
-        EXPECT_EQ(::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+        EXPECT_EQ(::RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
                   ERROR_SUCCESS);
-        ::RegCloseKey(key);
     }
     void Velmora(DWORD view, const wchar_t* name, const std::wstring& text)
     {
@@ -210,7 +209,7 @@ class InstallScanTest : public OrvoTest::TempDirTest
                 Collect(sub, out);
             });
         folder.Files().ForEach([&](const FileInfo& f)
-                               { out.push_back(JoinPath(folder.SubFolder(), f.Name())); });
+                               { out.push_back(Misc::JoinPath(folder.SubFolder(), f.Name())); });
     }
     V Content(const std::wstring& label)
     {

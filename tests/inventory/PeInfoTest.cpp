@@ -17,7 +17,7 @@ using OrvoTest::Narrow;
 struct ImageSpec
 {
     uint32_t lfanew = 128;
-    uint16_t machine = CpeInfo::kMachineX86;
+    uint16_t machine = Misc::CpeInfo::kMachineX86;
     uint16_t optionalSize = 224;
     uint16_t magic = 0x010B;
     std::size_t optionalBytes = 224; // how much of the optional header is present
@@ -52,7 +52,7 @@ struct Expect
 
 void CheckBytes(const std::string& bytes, Expect e, const std::string& what)
 {
-    CpeInfo info;
+    Misc::CpeInfo info;
     EXPECT_EQ(info.ReadBytes(bytes.data(), bytes.size()), e.result) << what;
     EXPECT_EQ(info.IsRecognised(), e.result) << what;
     EXPECT_EQ(info.Bitness(), e.bitness) << what;
@@ -161,9 +161,9 @@ TEST(PeHeaders, OptionalHeaderSizeAndMagic)
 
 TEST(PeHeaders, OnlyTheMatchingOptionalHeaderIsKept)
 {
-    CpeInfo info;
+    Misc::CpeInfo info;
     ImageSpec s;
-    s.machine = CpeInfo::kMachineX64;
+    s.machine = Misc::CpeInfo::kMachineX64;
     s.optionalSize = 240;
     s.magic = 0x020B;
     s.optionalBytes = 240;
@@ -194,11 +194,11 @@ TEST(PeHeaders, OnlyTheMatchingOptionalHeaderIsKept)
 
 TEST(PeHeaders, PlatformNames)
 {
-    EXPECT_EQ(CpeInfo::PlatformName(0x014C), L"x86");
-    EXPECT_EQ(CpeInfo::PlatformName(0x8664), L"x64");
-    EXPECT_EQ(CpeInfo::PlatformName(0x0200), L"Intel Itanium");
+    EXPECT_EQ(Misc::CpeInfo::PlatformName(0x014C), L"x86");
+    EXPECT_EQ(Misc::CpeInfo::PlatformName(0x8664), L"x64");
+    EXPECT_EQ(Misc::CpeInfo::PlatformName(0x0200), L"Intel Itanium");
     for (uint16_t other : {0x0000, 0x014D, 0x01C4, 0xAA64, 0x8665, 0xFFFF})
-        EXPECT_EQ(CpeInfo::PlatformName(other), L"") << other;
+        EXPECT_EQ(Misc::CpeInfo::PlatformName(other), L"") << other;
 }
 
 // Reads a file through an open handle the way the inventory does: read access,
@@ -218,7 +218,7 @@ FileResult ReadImageFile(const std::wstring& path)
     Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     r.opened = file.IsValid();
-    CpeInfo info;
+    Misc::CpeInfo info;
     r.result = info.Read(file);
     r.recognised = info.IsRecognised();
     r.bitness = info.Bitness();
@@ -255,7 +255,7 @@ TEST(PeFile, CraftedFiles)
         EXPECT_EQ(r.recognised, c.e.result) << Narrow(c.name);
         EXPECT_EQ(r.bitness, c.e.bitness) << Narrow(c.name);
         EXPECT_EQ(r.machine, c.e.machine) << Narrow(c.name);
-        EXPECT_EQ(r.result ? CpeInfo::PlatformName(r.machine) : L"", c.platform) << Narrow(c.name);
+        EXPECT_EQ(r.result ? Misc::CpeInfo::PlatformName(r.machine) : L"", c.platform) << Narrow(c.name);
 
         // The same bytes from memory decide the same.
         CheckBytes(OrvoTest::ReadBytes(path), c.e, Narrow(c.name));
@@ -294,11 +294,11 @@ TEST(PeFile, BuiltImagesOfBothArchitectures)
 
 TEST(PeFile, NoFileFails)
 {
-    CpeInfo info;
+    Misc::CpeInfo info;
     EXPECT_FALSE(info.Read(INVALID_HANDLE_VALUE));
     EXPECT_FALSE(info.Read(static_cast<HANDLE>(nullptr)));
     EXPECT_FALSE(info.Read(Misc::FileHandle{}));
-    EXPECT_FALSE(info.Read(static_cast<PeSource*>(nullptr)));
+    EXPECT_FALSE(info.Read(static_cast<Misc::PeSource*>(nullptr)));
     EXPECT_FALSE(info.IsRecognised());
 }
 

@@ -1,11 +1,13 @@
 #include "inventory/ProductKey.h"
 
+#include "misc/Handles.h"
 #include "misc/Text.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 
 namespace
 {
@@ -99,13 +101,10 @@ class ProductKeyRegistry : public ProductKeyState
     {
         for (DWORD view : {ProductKeyReader::kView32, ProductKeyReader::kView64})
         {
-            HKEY software = nullptr;
-            if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SoftWare", 0, view | KEY_ALL_ACCESS, &software) ==
+            Misc::RegKey software;
+            if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SoftWare", 0, view | KEY_ALL_ACCESS, software.Put()) ==
                 ERROR_SUCCESS)
-            {
-                ::RegDeleteTreeW(software, m_company.c_str());
-                ::RegCloseKey(software);
-            }
+                ::RegDeleteTreeW(software.Get(), m_company.c_str());
         }
         ProductKeyState::TearDown();
     }
@@ -113,12 +112,12 @@ class ProductKeyRegistry : public ProductKeyState
     void Write(DWORD view, const wchar_t* name, DWORD type, const void* data, DWORD size)
     {
         const std::wstring path = ProductKeyPath(m_company, L"Orvo", 0x600);
-        HKEY key = nullptr;
+        Misc::RegKey key;
         ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, view | KEY_ALL_ACCESS,
-                                    nullptr, &key, nullptr),
+                                    nullptr, key.Put(), nullptr),
                   ERROR_SUCCESS);
-        EXPECT_EQ(::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-        ::RegCloseKey(key);
+        EXPECT_EQ(::RegSetValueExW(key.Get(), name, 0, type, static_cast<const BYTE*>(data), size),
+                  ERROR_SUCCESS);
     }
     void WriteText(DWORD view, const wchar_t* name, const std::wstring& text)
     {

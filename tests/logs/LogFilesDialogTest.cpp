@@ -3,6 +3,7 @@
 
 #include "logs/LogFilesDialog.h"
 #include "logs/ShellOpen.h"
+#include "misc/Handles.h"
 #include "resource.h"
 
 #include "TestSupport.h"
@@ -283,7 +284,8 @@ TEST_F(LogFilesPage, OpenHandsTheShownLogToTheShell)
 // Once for real: the shell starts the program that the prefix associates with ".log".
 TEST_F(LogFilesPage, OpenStartsTheProgramAssociatedWithLogFiles)
 {
-    ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    auto com = std::make_unique<Misc::ComScope>(COINIT_APARTMENTTHREADED);
+    ASSERT_TRUE(com->Started());
     SetShellOpenHandler(nullptr);
     const std::wstring program = OrvoTest::FixturePath(L"orvo_record_open.exe");
     ASSERT_TRUE(OrvoTest::Exists(program));
@@ -321,7 +323,7 @@ TEST_F(LogFilesPage, OpenStartsTheProgramAssociatedWithLogFiles)
     else
         ::RegSetKeyValueW(HKEY_LOCAL_MACHINE, values[0].key, nullptr, REG_SZ, previous.c_str(),
                           static_cast<DWORD>((previous.size() + 1) * sizeof(wchar_t)));
-    ::CoUninitialize();
+    com.reset();
 
     ASSERT_TRUE(OrvoTest::Exists(record)) << "the associated program was not started";
     const std::string opened = OrvoTest::ReadBytes(record);

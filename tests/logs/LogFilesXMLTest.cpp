@@ -1,6 +1,7 @@
 #include "logs/LogFilesXML.h"
 
 #include "misc/ComValues.h"
+#include "misc/Handles.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -34,8 +35,8 @@ class LogFilesSection : public ::testing::Test
   protected:
     void SetUp() override
     {
-        ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-        m_com = true;
+        m_com = std::make_unique<Misc::ComScope>(COINIT_APARTMENTTHREADED);
+        ASSERT_TRUE(m_com->Started());
         LogFilesInfo::LogFileEntryList.Clear();
         m_document = std::make_unique<Misc::XML_Document>();
         ASSERT_TRUE(m_document->Create());
@@ -44,12 +45,11 @@ class LogFilesSection : public ::testing::Test
     {
         LogFilesInfo::LogFileEntryList.Clear();
         m_document.reset(); // the DOM goes before COM does
-        if (m_com)
-            ::CoUninitialize();
+        m_com.reset();
     }
     std::wstring Report() { return Markup(m_document->Root().Get()); }
 
-    bool m_com = false;
+    std::unique_ptr<Misc::ComScope> m_com;
     std::unique_ptr<Misc::XML_Document> m_document;
     LogFilesInfo m_model;
     LogFilesXML m_writer;

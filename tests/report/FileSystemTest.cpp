@@ -30,7 +30,7 @@ TEST(SplitPath, SeparatesDriveDirectoryNameAndExtension)
     for (const Case& c : cases)
     {
         std::wstring d = L"junk", dir = L"junk", n = L"junk", e = L"junk";
-        SplitPath(c.path, d, dir, n, e);
+        Misc::SplitPath(c.path, d, dir, n, e);
         EXPECT_EQ(d, c.drive) << Narrow(c.path);
         EXPECT_EQ(dir, c.directory) << Narrow(c.path);
         EXPECT_EQ(n, c.name) << Narrow(c.path);
@@ -59,7 +59,7 @@ TEST(ComposePath, SelectsParts)
         {L"C:\\x\\y.exe", 0, L""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(ComposePath(c.path, c.parts), c.expected) << Narrow(c.path) << " parts " << c.parts;
+        EXPECT_EQ(Misc::ComposePath(c.path, c.parts), c.expected) << Narrow(c.path) << " parts " << c.parts;
 }
 
 TEST(JoinPath, OneBackslashAtTheSeamAndNormalised)
@@ -85,7 +85,8 @@ TEST(JoinPath, OneBackslashAtTheSeamAndNormalised)
         {L"X:\\a\\b\\c", L"..\\..\\d", L"X:\\a\\d"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(JoinPath(c.first, c.second), c.expected) << Narrow(c.first) << " + " << Narrow(c.second);
+        EXPECT_EQ(Misc::JoinPath(c.first, c.second), c.expected)
+            << Narrow(c.first) << " + " << Narrow(c.second);
 }
 
 TEST(NormalisePath, SubstringRules)
@@ -110,7 +111,7 @@ TEST(NormalisePath, SubstringRules)
     for (const Case& c : cases)
     {
         std::wstring path = c.in;
-        NormalisePath(path);
+        Misc::NormalisePath(path);
         EXPECT_EQ(path, c.out) << Narrow(c.in);
     }
 }
@@ -146,7 +147,7 @@ TEST_F(FileSystemTest, FileDateTextShowsUtcLastWriteTime)
     {
         ASSERT_TRUE(SetLastWrite(path, c.year, c.month, c.day, c.hour, c.minute));
         std::wstring text = L"junk";
-        EXPECT_TRUE(FileDateText(path, text));
+        EXPECT_TRUE(Misc::FileDateText(path, text));
         EXPECT_EQ(text, c.expected);
     }
 }
@@ -154,7 +155,7 @@ TEST_F(FileSystemTest, FileDateTextShowsUtcLastWriteTime)
 TEST_F(FileSystemTest, FileDateTextFailsForMissingOrLockedFile)
 {
     std::wstring text = L"junk";
-    EXPECT_FALSE(FileDateText(PathOf(L"missing.txt"), text));
+    EXPECT_FALSE(Misc::FileDateText(PathOf(L"missing.txt"), text));
     EXPECT_EQ(text, L"");
 
     const std::wstring path = PathOf(L"locked.txt");
@@ -163,18 +164,18 @@ TEST_F(FileSystemTest, FileDateTextFailsForMissingOrLockedFile)
         ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder);
     text = L"junk";
-    EXPECT_FALSE(FileDateText(path, text));
+    EXPECT_FALSE(Misc::FileDateText(path, text));
     EXPECT_EQ(text, L"");
 }
 
 TEST(SystemErrorText, SystemMessageOrFallback)
 {
     std::wstring text;
-    SystemErrorText(ERROR_FILE_NOT_FOUND, text);
+    Misc::SystemErrorText(ERROR_FILE_NOT_FOUND, text);
     EXPECT_FALSE(text.empty());
     EXPECT_EQ(text.find(L"Could not Format"), std::wstring::npos);
 
-    SystemErrorText(0x2badf00du, text);
+    Misc::SystemErrorText(0x2badf00du, text);
     EXPECT_EQ(text, L"2BADF00D [Could not Format Message to readable error text.]");
 }
 
@@ -182,11 +183,11 @@ TEST_F(FileSystemTest, CreateDirWalksUpAndDownWithoutAMessage)
 {
     MessageBoxCapture boxes;
     const std::wstring deep = PathOf(L"a\\b\\c");
-    EXPECT_EQ(CreateDir(deep), 0);
+    EXPECT_EQ(Misc::CreateDir(deep), 0);
     EXPECT_TRUE(OrvoTest::Exists(PathOf(L"a\\b")));
     EXPECT_TRUE(OrvoTest::Exists(deep));
-    EXPECT_EQ(CreateDir(deep), 0) << "an existing directory is no failure";
-    EXPECT_EQ(CreateDir(PathOf(L"a\\\\d")), 0) << "a doubled backslash is walked over";
+    EXPECT_EQ(Misc::CreateDir(deep), 0) << "an existing directory is no failure";
+    EXPECT_EQ(Misc::CreateDir(PathOf(L"a\\\\d")), 0) << "a doubled backslash is walked over";
     EXPECT_TRUE(OrvoTest::Exists(PathOf(L"a\\d")));
     EXPECT_TRUE(boxes.Boxes().empty());
 }
@@ -194,7 +195,7 @@ TEST_F(FileSystemTest, CreateDirWalksUpAndDownWithoutAMessage)
 TEST_F(FileSystemTest, CreateDirFailuresShowTheirExactBox)
 {
     MessageBoxCapture boxes;
-    EXPECT_EQ(CreateDir(L""), -1);
+    EXPECT_EQ(Misc::CreateDir(L""), -1);
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].text, L"CreateDir(  ) failed due to error -1 :\nUnknown error");
     EXPECT_EQ(boxes.Boxes()[0].caption, L"Error");
@@ -205,32 +206,32 @@ TEST_F(FileSystemTest, CreateDirFailuresShowTheirExactBox)
     const std::wstring file = PathOf(L"blocker");
     ASSERT_TRUE(OrvoTest::WriteBytes(file, "x"));
     const std::wstring below = file + L"\\sub\\deeper";
-    const int code = CreateDir(below);
+    const int code = Misc::CreateDir(below);
     EXPECT_GT(code, 0);
     ASSERT_EQ(boxes.Boxes().size(), 2u);
     std::wstring reason;
-    SystemErrorText(static_cast<unsigned long>(code), reason);
+    Misc::SystemErrorText(static_cast<unsigned long>(code), reason);
     EXPECT_EQ(boxes.Boxes()[1].text,
               L"CreateDir( " + below + L" ) failed due to error " + std::to_wstring(code) + L" :\n" + reason);
 }
 
 TEST_F(FileSystemTest, DeleteDirectoryTreeRemovesEverythingOrStopsAtReadOnly)
 {
-    ASSERT_EQ(CreateDir(PathOf(L"tree\\x\\y")), 0);
+    ASSERT_EQ(Misc::CreateDir(PathOf(L"tree\\x\\y")), 0);
     ASSERT_TRUE(OrvoTest::WriteBytes(PathOf(L"tree\\1.txt"), "1"));
     ASSERT_TRUE(OrvoTest::WriteBytes(PathOf(L"tree\\x\\2.txt"), "2"));
     ASSERT_TRUE(OrvoTest::WriteBytes(PathOf(L"tree\\x\\y\\3.txt"), "3"));
-    EXPECT_TRUE(DeleteDirectoryTree(PathOf(L"tree")));
+    EXPECT_TRUE(Misc::DeleteDirectoryTree(PathOf(L"tree")));
     EXPECT_FALSE(OrvoTest::Exists(PathOf(L"tree")));
 
-    ASSERT_EQ(CreateDir(PathOf(L"ro")), 0);
+    ASSERT_EQ(Misc::CreateDir(PathOf(L"ro")), 0);
     const std::wstring locked = PathOf(L"ro\\locked.txt");
     ASSERT_TRUE(OrvoTest::WriteBytes(locked, "x"));
     ASSERT_TRUE(::SetFileAttributesW(locked.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_FALSE(DeleteDirectoryTree(PathOf(L"ro")));
+    EXPECT_FALSE(Misc::DeleteDirectoryTree(PathOf(L"ro")));
     EXPECT_TRUE(OrvoTest::Exists(locked));
 
-    EXPECT_FALSE(DeleteDirectoryTree(PathOf(L"never_made")));
+    EXPECT_FALSE(Misc::DeleteDirectoryTree(PathOf(L"never_made")));
 }
 
 } // namespace

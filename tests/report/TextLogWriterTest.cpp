@@ -24,7 +24,7 @@ TEST_F(TextLogWriterTest, NewFileGetsOneByteOrderMarkAndRawUtf16)
 {
     const std::wstring path = PathOf(L"report.txt");
     {
-        TextLogWriter log;
+        Misc::TextLogWriter log;
         EXPECT_FALSE(log.IsOpen());
         EXPECT_STREQ(log.Path(), L"");
         ASSERT_TRUE(log.Open(path));
@@ -37,7 +37,7 @@ TEST_F(TextLogWriterTest, NewFileGetsOneByteOrderMarkAndRawUtf16)
         EXPECT_EQ(ReadBytes(path), kBom + Utf16(L"line one\r\nbare\nlf"));
     }
     {
-        TextLogWriter log;
+        Misc::TextLogWriter log;
         ASSERT_TRUE(log.Open(path));
         EXPECT_TRUE(log.Printf(L" %ls=%d", L"n", 7));
     }
@@ -48,7 +48,7 @@ TEST_F(TextLogWriterTest, EmptyExistingFileGetsTheMark)
 {
     const std::wstring path = PathOf(L"empty.txt");
     ASSERT_TRUE(OrvoTest::WriteBytes(path, ""));
-    TextLogWriter log;
+    Misc::TextLogWriter log;
     ASSERT_TRUE(log.Open(path));
     log.Close();
     EXPECT_EQ(ReadBytes(path), kBom);
@@ -59,7 +59,7 @@ TEST_F(TextLogWriterTest, EmptyExistingFileGetsTheMark)
 TEST_F(TextLogWriterTest, PrintfCutsAt1023Characters)
 {
     const std::wstring path = PathOf(L"long.txt");
-    TextLogWriter log;
+    Misc::TextLogWriter log;
     ASSERT_TRUE(log.Open(path));
     const std::wstring longText(3000, L'z');
     EXPECT_TRUE(log.Printf(L"%ls", longText.c_str()));
@@ -71,7 +71,7 @@ TEST_F(TextLogWriterTest, OpenFailureShowsTheWarningBox)
 {
     OrvoTest::MessageBoxCapture boxes;
     const std::wstring path = PathOf(L"no\\such\\folder\\x.txt");
-    TextLogWriter log;
+    Misc::TextLogWriter log;
     EXPECT_FALSE(log.Open(path));
     EXPECT_FALSE(log.IsOpen());
     ASSERT_EQ(boxes.Boxes().size(), 1u);
@@ -100,7 +100,7 @@ TEST_F(TextLogWriterTest, FailedOpenLeavesTheWriterClosedAndTheFileUntouched)
     ASSERT_TRUE(OrvoTest::WriteBytes(L"\\\\?\\" + path, existing));
 
     OrvoTest::MessageBoxCapture boxes;
-    TextLogWriter log;
+    Misc::TextLogWriter log;
     EXPECT_FALSE(log.Open(path));
     EXPECT_FALSE(log.IsOpen());
     EXPECT_STREQ(log.Path(), L"");

@@ -140,7 +140,7 @@ TEST_F(TmpFileManagerTest, NeverReusesALeftoverFile)
 {
     AFileManager manager;
     ASSERT_TRUE(manager.EnsureFolder());
-    const std::wstring leftover = JoinPath(manager.FolderPath(), L"Tarvik_UsbBox.txt");
+    const std::wstring leftover = Misc::JoinPath(manager.FolderPath(), L"Tarvik_UsbBox.txt");
     ASSERT_TRUE(OrvoTest::WriteBytes(leftover, "old"));
     EXPECT_EQ(manager.Register(L"Tarvik_UsbBox.txt"), L"");
     EXPECT_EQ(manager.Register(L"tarvik_usbbox.TXT"), L"");
@@ -179,7 +179,7 @@ TEST_F(TmpFileManagerTest, ReleaseTouchesOnlyRegisteredFiles)
     ASSERT_TRUE(OrvoTest::WriteBytes(report, "r"));
     const std::wstring productLog = PathOf(L"Viewer.log");
     ASSERT_TRUE(OrvoTest::WriteBytes(productLog, "log"));
-    const std::wstring stray = JoinPath(manager.FolderPath(), L"stray.txt");
+    const std::wstring stray = Misc::JoinPath(manager.FolderPath(), L"stray.txt");
     ASSERT_TRUE(OrvoTest::WriteBytes(stray, "s"));
 
     manager.Release(productLog);
@@ -202,8 +202,8 @@ TEST_F(TmpFileManagerTest, ReleaseAllRemovesTheFolderAndStartsAfresh)
     const std::wstring b = manager.Register(L"b.reg");
     ASSERT_TRUE(OrvoTest::WriteBytes(a, "a"));
     ASSERT_TRUE(OrvoTest::WriteBytes(b, "b"));
-    ASSERT_TRUE(::CreateDirectoryW(JoinPath(manager.FolderPath(), L"sub").c_str(), nullptr));
-    ASSERT_TRUE(OrvoTest::WriteBytes(JoinPath(manager.FolderPath(), L"sub\\never.txt"), "n"));
+    ASSERT_TRUE(::CreateDirectoryW(Misc::JoinPath(manager.FolderPath(), L"sub").c_str(), nullptr));
+    ASSERT_TRUE(OrvoTest::WriteBytes(Misc::JoinPath(manager.FolderPath(), L"sub\\never.txt"), "n"));
     const std::wstring productLog = PathOf(L"Viewer.log");
     ASSERT_TRUE(OrvoTest::WriteBytes(productLog, "log"));
 

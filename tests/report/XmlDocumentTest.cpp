@@ -1,11 +1,13 @@
 #include "report/XmlDocument.h"
 
 #include "misc/ComValues.h"
+#include "misc/Handles.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <memory>
 
 namespace
 {
@@ -28,13 +30,17 @@ class XmlDocumentTest : public OrvoTest::TempDirTest
     void SetUp() override
     {
         TempDirTest::SetUp();
-        ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+        m_com = std::make_unique<Misc::ComScope>(COINIT_APARTMENTTHREADED);
+        ASSERT_TRUE(m_com->Started());
     }
     void TearDown() override
     {
-        ::CoUninitialize();
+        m_com.reset();
         TempDirTest::TearDown();
     }
+
+  private:
+    std::unique_ptr<Misc::ComScope> m_com;
 };
 
 // The markup of a node as the DOM serialises it.

@@ -1,11 +1,13 @@
 #include "system/Adapters.h"
 
+#include "misc/Handles.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -20,10 +22,13 @@ class WinsockEnvironment : public ::testing::Environment
   public:
     void SetUp() override
     {
-        WSADATA data{};
-        ASSERT_EQ(::WSAStartup(MAKEWORD(2, 2), &data), 0);
+        m_winsock = std::make_unique<Misc::WinsockScope>();
+        ASSERT_TRUE(m_winsock->Started());
     }
-    void TearDown() override { ::WSACleanup(); }
+    void TearDown() override { m_winsock.reset(); }
+
+  private:
+    std::unique_ptr<Misc::WinsockScope> m_winsock;
 };
 ::testing::Environment* const g_winsock = ::testing::AddGlobalTestEnvironment(new WinsockEnvironment);
 

@@ -289,11 +289,10 @@ class MachineValue : public ::testing::Test
 
     void Write(REGSAM view, const wchar_t* name, DWORD type, const void* data, DWORD size)
     {
-        HKEY created = nullptr;
+        Misc::RegKey key;
         ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr,
-                                    &created, nullptr),
+                                    key.Put(), nullptr),
                   ERROR_SUCCESS);
-        Misc::RegKey key(created);
         ASSERT_EQ(::RegSetValueExW(key.Get(), name, 0, type, static_cast<const BYTE*>(data), size),
                   ERROR_SUCCESS);
     }
@@ -334,10 +333,8 @@ class RealOsFacts : public ::testing::Test
 
     void SetUp() override
     {
-        HKEY opened = nullptr;
-        ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &opened),
+        ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, m_key.Put()),
                   ERROR_SUCCESS);
-        m_key.Reset(opened);
         DWORD size = sizeof(m_old);
         m_hadOld = ::RegQueryValueExW(m_key.Get(), L"InstallDate", nullptr, &m_oldType,
                                       reinterpret_cast<BYTE*>(&m_old), &size) == ERROR_SUCCESS;
@@ -436,11 +433,10 @@ class VersionUnderWine : public OrvoTest::TempDirTest
 
     std::wstring NameUnder(const wchar_t* wineVersion)
     {
-        HKEY created = nullptr;
+        Misc::RegKey key;
         if (::RegCreateKeyExW(HKEY_CURRENT_USER, m_appKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                              &created, nullptr) != ERROR_SUCCESS)
+                              key.Put(), nullptr) != ERROR_SUCCESS)
             return L"<no registry>";
-        Misc::RegKey key(created);
         const DWORD bytes = static_cast<DWORD>((std::wcslen(wineVersion) + 1) * sizeof(wchar_t));
         ::RegSetValueExW(key.Get(), L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(wineVersion), bytes);
 

@@ -1,10 +1,13 @@
 #include "system/SystemDialog.h"
 
+#include "misc/Handles.h"
+#include "resource.h"
 #include "SampleModel.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,7 +40,7 @@ void Snapshot(HWND tree, HTREEITEM first, int depth, std::vector<std::string>& l
         data.pszText = text;
         data.cchTextMax = 512;
         TreeView_GetItem(tree, &data);
-        const auto* record = reinterpret_cast<const ItemInfo*>(data.lParam);
+        const auto* record = reinterpret_cast<const UI::ItemInfo*>(data.lParam);
         lines.push_back(std::string(static_cast<std::size_t>(depth) * 2, ' ') +
                         ((data.state & TVIS_EXPANDED) ? "+ " : "  ") + Narrow(text) + " #" +
                         (record ? std::to_string(record->kind) : std::string("-")));
@@ -114,8 +117,7 @@ class SystemPage : public ::testing::Test
   protected:
     static void SetUpTestSuite()
     {
-        WSADATA data{};
-        ::WSAStartup(MAKEWORD(2, 2), &data);
+        s_winsock = std::make_unique<Misc::WinsockScope>();
         s_hostWindow = ::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 900, 500, nullptr,
                                          nullptr, nullptr, nullptr);
     }
@@ -124,7 +126,7 @@ class SystemPage : public ::testing::Test
         if (s_hostWindow)
             ::DestroyWindow(s_hostWindow);
         s_hostWindow = nullptr;
-        ::WSACleanup();
+        s_winsock.reset();
     }
     void SetUp() override
     {
@@ -133,22 +135,24 @@ class SystemPage : public ::testing::Test
             GTEST_SKIP() << "the page does not depend on the time zone: run once, with TZ=UTC";
         ASSERT_NE(s_hostWindow, nullptr);
         m_page = std::make_unique<CSystemDialog>(s_hostWindow);
-        ASSERT_TRUE(m_page->Create(s_hostWindow, CSystemDialog::kTemplateId));
+        ASSERT_TRUE(m_page->Create(s_hostWindow, IDD_SYSTEM_PAGE));
         ASSERT_NE(m_page->Tree(), nullptr);
     }
     void TearDown() override { m_page.reset(); }
 
     static HWND s_hostWindow;
+    static std::unique_ptr<Misc::WinsockScope> s_winsock;
     std::unique_ptr<CSystemDialog> m_page;
 };
 HWND SystemPage::s_hostWindow = nullptr;
+std::unique_ptr<Misc::WinsockScope> SystemPage::s_winsock;
 
 TEST_F(SystemPage, BeforeAnyScanTwoHeadingsWithPlaceholders)
 {
     EXPECT_EQ(Join(Snapshot(m_page->Tree())), Join(kEmptyTree));
-    EXPECT_FALSE(::IsWindowVisible(m_page->GetDlgItem(CSystemDialog::kEditId)));
-    EXPECT_FALSE(::IsWindowVisible(m_page->GetDlgItem(CSystemDialog::kCalcId)));
-    EXPECT_NE(m_page->GetDlgItem(CSystemDialog::kEditId), nullptr);
+    EXPECT_FALSE(::IsWindowVisible(m_page->GetDlgItem(IDC_SYSTEM_EDIT)));
+    EXPECT_FALSE(::IsWindowVisible(m_page->GetDlgItem(IDC_SYSTEM_CALC)));
+    EXPECT_NE(m_page->GetDlgItem(IDC_SYSTEM_EDIT), nullptr);
     EXPECT_EQ(m_page->Painter().ItemCount(), 4u);
 }
 
@@ -223,15 +227,14 @@ TEST_F(SystemPage, TreeCustomDrawGoesThroughThePainter)
 {
     NMTVCUSTOMDRAW draw = {};
     draw.nmcd.hdr.hwndFrom = m_page->Tree();
-    draw.nmcd.hdr.idFrom = CSystemDialog::kTreeId;
+    draw.nmcd.hdr.idFrom = IDC_TREE;
     draw.nmcd.hdr.code = NM_CUSTOMDRAW;
     draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
-    ItemInfo record;
+    UI::ItemInfo record;
     record.kind = kSystemItemOsHeading;
     draw.nmcd.lItemlParam = reinterpret_cast<LPARAM>(&record);
     draw.clrText = 0x123456;
-    ASSERT_TRUE(::SendMessageW(m_page->GetHwnd(), WM_NOTIFY, CSystemDialog::kTreeId,
-                               reinterpret_cast<LPARAM>(&draw)));
+    ASSERT_TRUE(::SendMessageW(m_page->GetHwnd(), WM_NOTIFY, IDC_TREE, reinterpret_cast<LPARAM>(&draw)));
     EXPECT_EQ(::GetWindowLongPtrW(m_page->GetHwnd(), DWLP_MSGRESULT), CDRF_NOTIFYITEMDRAW | CDRF_NEWFONT);
     EXPECT_EQ(draw.clrText, 0x123456u);
 }

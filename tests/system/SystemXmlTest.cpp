@@ -18,8 +18,15 @@ using OrvoTest::Narrow;
 class ComEnvironment : public ::testing::Environment
 {
   public:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr))); }
-    void TearDown() override { ::CoUninitialize(); }
+    void SetUp() override
+    {
+        m_com = std::make_unique<Misc::ComScope>();
+        ASSERT_TRUE(m_com->Started());
+    }
+    void TearDown() override { m_com.reset(); }
+
+  private:
+    std::unique_ptr<Misc::ComScope> m_com;
 };
 ::testing::Environment* const g_com = ::testing::AddGlobalTestEnvironment(new ComEnvironment);
 
@@ -131,12 +138,13 @@ TEST_F(SystemXmlArtifacts, SampleEmptyAndRealScan)
     Save(sample, L"system_sample.xml");
     Save(SystemInfo(), L"system_empty.xml");
 
-    WSADATA data{};
-    ASSERT_EQ(::WSAStartup(MAKEWORD(2, 2), &data), 0);
     SystemInfo real;
-    real.Os().Collect(nullptr);
-    EXPECT_GE(real.Adapters().Collect(nullptr), 1);
-    ::WSACleanup();
+    {
+        const Misc::WinsockScope winsock;
+        ASSERT_TRUE(winsock.Started());
+        real.Os().Collect(nullptr);
+        EXPECT_GE(real.Adapters().Collect(nullptr), 1);
+    }
     Save(real, L"system_real.xml");
 }
 

@@ -1,5 +1,6 @@
 #include "UiTestSupport.h"
 
+#include "resource.h"
 #include "ui/CommonDraw.h"
 
 #include <gtest/gtest.h>
@@ -38,7 +39,7 @@ TEST(CommonDrawCustomDraw, RowsTakeTheirRecordedColours)
     };
     for (const auto& c : cases)
     {
-        ItemInfo record;
+        UI::ItemInfo record;
         record.textColour = c.textColour;
         record.selectedBackground = kPink;
         NMTVCUSTOMDRAW draw = {};
@@ -47,24 +48,24 @@ TEST(CommonDrawCustomDraw, RowsTakeTheirRecordedColours)
         draw.nmcd.lItemlParam = c.hasRecord ? reinterpret_cast<LPARAM>(&record) : 0;
         draw.clrText = kText;
         draw.clrTextBk = kBack;
-        EXPECT_EQ(CommonDraw::OnCustomDraw(&draw), 0x22) << c.name;
+        EXPECT_EQ(UI::CommonDraw::OnCustomDraw(&draw), 0x22) << c.name;
         EXPECT_EQ(draw.clrText, c.expectText) << c.name;
         EXPECT_EQ(draw.clrTextBk, c.expectBack) << c.name;
     }
-    EXPECT_EQ(CommonDraw::OnCustomDraw(nullptr), 0);
+    EXPECT_EQ(UI::CommonDraw::OnCustomDraw(nullptr), 0);
 }
 
 TEST(CommonDrawCustomDraw, SelectsTheRecordsFont)
 {
     HDC dc = ::CreateCompatibleDC(nullptr);
-    CommonDraw painter;
-    ItemInfo record;
+    UI::CommonDraw painter;
+    UI::ItemInfo record;
     record.font = painter.Font();
     NMTVCUSTOMDRAW draw = {};
     draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
     draw.nmcd.hdc = dc;
     draw.nmcd.lItemlParam = reinterpret_cast<LPARAM>(&record);
-    CommonDraw::OnCustomDraw(&draw);
+    UI::CommonDraw::OnCustomDraw(&draw);
     EXPECT_EQ(::GetCurrentObject(dc, OBJ_FONT), painter.Font());
     ::SelectObject(dc, ::GetStockObject(SYSTEM_FONT));
     ::DeleteDC(dc);
@@ -97,7 +98,7 @@ class TreeTest : public ::testing::Test
         m_host = ::CreateWindowExW(0, L"OrvoTreeTestHost", L"", WS_POPUP | WS_VISIBLE, 0, 0, 300, 300,
                                    nullptr, nullptr, nullptr, nullptr);
         m_tree = ::CreateWindowExW(0, WC_TREEVIEWW, L"", WS_CHILD | WS_VISIBLE | TVS_HASLINES, 0, 0, 300, 300,
-                                   m_host, reinterpret_cast<HMENU>(1000), nullptr, nullptr);
+                                   m_host, reinterpret_cast<HMENU>(IDC_TREE), nullptr, nullptr);
         ASSERT_NE(m_tree, nullptr);
         s_deleted.clear();
     }
@@ -125,8 +126,8 @@ std::vector<LPARAM> TreeTest::s_deleted;
 
 TEST_F(TreeTest, AddedRowsCarryTheirRecords)
 {
-    CommonDraw painter;
-    ItemInfo info;
+    UI::CommonDraw painter;
+    UI::ItemInfo info;
     info.kind = 14;
     info.textColour = 0x7F0000;
     info.selectedBackground = 0xFFDFDF;
@@ -136,12 +137,12 @@ TEST_F(TreeTest, AddedRowsCarryTheirRecords)
     HTREEITEM child = painter.AddRow(m_tree, top, L"file", info);
     ASSERT_NE(child, nullptr);
     EXPECT_EQ(painter.ItemCount(), 2u);
-    const auto* record = reinterpret_cast<const ItemInfo*>(DataOf(child));
+    const auto* record = reinterpret_cast<const UI::ItemInfo*>(DataOf(child));
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(record->kind, 15);
     EXPECT_EQ(record->textColour, 0x7F0000u);
     EXPECT_EQ(record->selectedBackground, 0xFFDFDFu);
-    EXPECT_EQ(reinterpret_cast<const ItemInfo*>(DataOf(top))->kind, 14);
+    EXPECT_EQ(reinterpret_cast<const UI::ItemInfo*>(DataOf(top))->kind, 14);
     // The last child: a second file goes after the first.
     HTREEITEM second = painter.AddRow(m_tree, top, L"second", info);
     EXPECT_EQ(reinterpret_cast<HTREEITEM>(
@@ -154,9 +155,9 @@ TEST_F(TreeTest, AddedRowsCarryTheirRecords)
 
 TEST_F(TreeTest, EmptyingNeverLeavesARowWithAFreedRecord)
 {
-    CommonDraw painter;
+    UI::CommonDraw painter;
     painter.SetNeedsFill(false);
-    ItemInfo info;
+    UI::ItemInfo info;
     HTREEITEM parent = TVI_ROOT;
     for (int depth = 0; depth < 4; ++depth)
     {
@@ -178,25 +179,25 @@ TEST_F(TreeTest, EmptyingNeverLeavesARowWithAFreedRecord)
 
 TEST_F(TreeTest, DetachingASubtreeLeavesTheRestAttached)
 {
-    CommonDraw painter;
-    ItemInfo info;
+    UI::CommonDraw painter;
+    UI::ItemInfo info;
     HTREEITEM a = painter.AddRow(m_tree, TVI_ROOT, L"a", info);
     HTREEITEM a1 = painter.AddRow(m_tree, a, L"a1", info);
     HTREEITEM a11 = painter.AddRow(m_tree, a1, L"a11", info);
     HTREEITEM b = painter.AddRow(m_tree, TVI_ROOT, L"b", info);
-    CommonDraw::DetachItemData(m_tree, a);
+    UI::CommonDraw::DetachItemData(m_tree, a);
     EXPECT_NE(DataOf(a), 0); // the row itself keeps its record; only its descendants lose theirs
     EXPECT_EQ(DataOf(a1), 0);
     EXPECT_EQ(DataOf(a11), 0);
     EXPECT_NE(DataOf(b), 0);
-    CommonDraw::DetachItemData(m_tree, TVI_ROOT);
+    UI::CommonDraw::DetachItemData(m_tree, TVI_ROOT);
     EXPECT_EQ(DataOf(a), 0);
     EXPECT_EQ(DataOf(b), 0);
 }
 
 TEST(CommonDrawFont, IsTheFixedPitchTreeFont)
 {
-    CommonDraw painter;
+    UI::CommonDraw painter;
     ASSERT_NE(painter.Font(), nullptr);
     LOGFONTW description = {};
     ASSERT_EQ(::GetObjectW(painter.Font(), sizeof description, &description),

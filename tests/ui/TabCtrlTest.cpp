@@ -1,30 +1,33 @@
 #include "UiTestSupport.h"
 
+#include "misc/Handles.h"
+#include "resource.h"
 #include "ui/TabCtrl.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 namespace
 {
 
-class Recorder : public TabCtrlNotify
+class Recorder : public UI::TabCtrlNotify
 {
   public:
-    void OnTabSelected(TabCtrl* ctrl, HTAB item) override
+    void OnTabSelected(UI::TabCtrl* ctrl, UI::HTAB item) override
     {
         selected.push_back(item);
         // The page is already shown when the owner hears of the switch.
         pageVisibleOnNotify = ::IsWindowVisible(ctrl->GetItemWindow(item)) != FALSE;
     }
-    void OnCloseButtonClicked(TabCtrl*, const RECT* rect, POINT) override
+    void OnCloseButtonClicked(UI::TabCtrl*, const RECT* rect, POINT) override
     {
         ++closeClicks;
         if (rect)
             closeRect = *rect;
     }
-    std::vector<HTAB> selected;
+    std::vector<UI::HTAB> selected;
     bool pageVisibleOnNotify = false;
     int closeClicks = 0;
     RECT closeRect = {};
@@ -44,16 +47,17 @@ class TabCtrlTest : public ::testing::Test
             ::CreateWindowExW(WS_EX_CONTROLPARENT, L"STATIC", L"", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN,
                               10, 10, 640, 420, nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(m_host, nullptr);
-        m_placeholder = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_GRAYRECT, 5, 6, 600,
-                                          380, m_host, reinterpret_cast<HMENU>(1001), nullptr, nullptr);
-        ASSERT_TRUE(m_strip.Create(m_host, WS_VISIBLE, RECT{}, 3001));
+        m_placeholder =
+            ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_GRAYRECT, 5, 6, 600, 380, m_host,
+                              reinterpret_cast<HMENU>(IDC_TAB_STRIP), nullptr, nullptr);
+        ASSERT_TRUE(m_strip.Create(m_host, WS_VISIBLE, RECT{}, IDC_TAB_STRIP_NEW));
         for (const wchar_t* title : {L"System", L"Files", L"Log Files"})
         {
             HWND page = ::CreateWindowExW(0, L"STATIC", title, WS_CHILD | WS_VISIBLE, 0, 0, 10, 10,
                                           m_strip.GetHwnd(), nullptr, nullptr, nullptr);
             m_pages.push_back(page);
         }
-        ASSERT_TRUE(m_strip.PlaceOver(m_host, 1001));
+        ASSERT_TRUE(m_strip.PlaceOver(m_host, IDC_TAB_STRIP));
         for (std::size_t i = 0; i < m_pages.size(); ++i)
             m_items.push_back(m_strip.Add(m_pages[i], i == 0 ? L"System" : i == 1 ? L"Files" : L"Log Files"));
         m_strip.SetPageBorder(false);
@@ -82,19 +86,19 @@ class TabCtrlTest : public ::testing::Test
         UiTest::Pump(30);
     }
 
-    TabCtrlEx<TabCtrlStyle_VS2010_bars> m_strip;
+    UI::TabCtrlEx<UI::TabCtrlStyle_VS2010_bars> m_strip;
     Recorder m_recorder;
     HWND m_host = nullptr;
     HWND m_placeholder = nullptr;
     std::vector<HWND> m_pages;
-    std::vector<HTAB> m_items;
+    std::vector<UI::HTAB> m_items;
 };
 
 TEST_F(TabCtrlTest, TakesThePlaceholdersPlaceAndId)
 {
     EXPECT_FALSE(::IsWindow(m_placeholder));
-    EXPECT_EQ(::GetDlgItem(m_host, 1001), m_strip.GetHwnd());
-    EXPECT_EQ(::GetDlgItem(m_host, 3001), nullptr);
+    EXPECT_EQ(::GetDlgItem(m_host, IDC_TAB_STRIP), m_strip.GetHwnd());
+    EXPECT_EQ(::GetDlgItem(m_host, IDC_TAB_STRIP_NEW), nullptr);
     const RECT at = UiTest::ChildRect(m_strip.GetHwnd());
     EXPECT_EQ(at.left, 5);
     EXPECT_EQ(at.top, 6);
@@ -105,7 +109,7 @@ TEST_F(TabCtrlTest, TakesThePlaceholdersPlaceAndId)
 
 TEST_F(TabCtrlTest, APlaceholderSmallerThanTheStripIsEnlarged)
 {
-    TabCtrlEx<TabCtrlStyle_VS2010_bars> strip;
+    UI::TabCtrlEx<UI::TabCtrlStyle_VS2010_bars> strip;
     HWND tiny = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 3, 2, m_host,
                                   reinterpret_cast<HMENU>(1002), nullptr, nullptr);
     ASSERT_TRUE(strip.Create(m_host, WS_VISIBLE, RECT{}, 3005));
@@ -261,9 +265,9 @@ TEST_F(TabCtrlTest, FontsAreCopiesOfTheGivenOnes)
     LOGFONTW description = {};
     description.lfHeight = -13;
     wcscpy_s(description.lfFaceName, L"Tahoma");
-    HFONT font = ::CreateFontIndirectW(&description);
-    m_strip.SetFonts(font, font);
-    ::DeleteObject(font); // the strip keeps its own
+    Misc::GdiObject font(::CreateFontIndirectW(&description));
+    m_strip.SetFonts(static_cast<HFONT>(font.Get()), static_cast<HFONT>(font.Get()));
+    font.Reset(); // the strip keeps its own
     LOGFONTW copy = {};
     ASSERT_EQ(::GetObjectW(m_strip.GetFontNormal(), sizeof copy, &copy), static_cast<int>(sizeof copy));
     EXPECT_EQ(copy.lfHeight, -13);
