@@ -132,7 +132,7 @@ TEST_F(InstalledFilesTest, ScanFillsTheListsSaveWritesTheSectionRescanStartsEmpt
     EXPECT_TRUE(std::regex_match(StatusText(window), std::wregex(L"Saved at \\d\\d:\\d\\d:\\d\\d")))
         << Narrow(StatusText(window));
     bool ok = false;
-    const auto entries = AppTest::ReadZip(m_archive, &ok);
+    const auto entries = OrvoTest::ReadZip(m_archive, &ok);
     ASSERT_TRUE(ok);
     // The log file first, the registry exports and the driver report between, the report last.
     ASSERT_GE(entries.size(), 2u);

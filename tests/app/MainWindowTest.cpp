@@ -442,7 +442,7 @@ TEST_F(MainWindowTest, SaveWritesTheScannedSystemIntoTheArchive)
     EXPECT_TRUE(std::regex_match(status, std::wregex(L"Saved at \\d\\d:\\d\\d:\\d\\d")))
         << OrvoTest::Narrow(status);
     bool ok = false;
-    const auto entries = AppTest::ReadZip(archive, &ok);
+    const auto entries = OrvoTest::ReadZip(archive, &ok);
     ASSERT_TRUE(ok);
     ASSERT_FALSE(entries.empty());
     EXPECT_EQ(entries.back().name, "OrvoDiag.xml");
@@ -500,7 +500,7 @@ TEST_F(MainWindowTest, LogFilesTabShowsTheFoundLogWhichTheSaveCarries)
     ::SendMessageW(Item(IDC_SAVE), BM_CLICK, 0, 0);
     SetSaveAsHandler(nullptr);
     bool ok = false;
-    const auto entries = AppTest::ReadZip(archive, &ok);
+    const auto entries = OrvoTest::ReadZip(archive, &ok);
     ASSERT_TRUE(ok);
     // The log file first and the report last; product keys that other tests left in the
     // shared prefix may add their exports between them.

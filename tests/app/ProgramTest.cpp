@@ -261,7 +261,7 @@ TEST_F(UnattendedProgramTest, ExitCodesLinesAndArchives)
         if (!c.archive.empty())
         {
             bool ok = false;
-            const std::vector<AppTest::ZipEntry> entries = AppTest::ReadZip(PathOf(c.archive), &ok);
+            const std::vector<OrvoTest::ZipEntry> entries = OrvoTest::ReadZip(PathOf(c.archive), &ok);
             EXPECT_TRUE(ok);
             ASSERT_FALSE(entries.empty());
             EXPECT_EQ(entries.back().name, "OrvoDiag.xml");

@@ -23,11 +23,11 @@
 namespace
 {
 
-using AppTest::ReadZip;
 using AppTest::StatusDialog;
-using AppTest::ZipEntry;
 using OrvoTest::Exists;
 using OrvoTest::Narrow;
+using OrvoTest::ReadZip;
+using OrvoTest::ZipEntry;
 
 class CountingCursor : public IWaitCursor
 {
@@ -417,7 +417,15 @@ class SaveAsDialogDriver
         : m_uiThread(uiThread), m_own(ownWindow), m_path(std::move(path)), m_thread([this] { Run(); })
     {
     }
-    ~SaveAsDialogDriver() { m_thread.join(); }
+    ~SaveAsDialogDriver() { Join(); }
+
+    // Waits for the driving thread, which ends on its own once the dialog is gone or was
+    // never found. What it found is read only afterwards.
+    void Join()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
 
     std::wstring offeredName, typeText;
     bool typed = false;
@@ -533,8 +541,7 @@ TEST_F(SaveSequenceTest, ThroughTheRealSaveAsDialog)
     {
         SaveAsDialogDriver driver(::GetCurrentThreadId(), dialog.Hwnd(), target);
         outcome = SaveSequence(targets);
-        // The driver ends on its own once the dialog is gone or was never found.
-        ::Sleep(0);
+        driver.Join();
         offered = driver.offeredName;
         typeText = driver.typeText;
         typed = driver.typed;

@@ -5,7 +5,7 @@ archives checked by tools of their own: unzip -t, Python's zipfile, xml.etree, m
 
 Usage: e2e_demo.py SOURCE_DIR BUILD_DIR [--window]
 Runs in the prefix BUILD_DIR/wineprefix-demo, set up afresh by scripts/demo-install, on
-the build's private virtual screen (cmake/wine-gui-run.sh).
+the build's private virtual screen (cmake/wine-run-xvfb.sh).
 """
 
 import hashlib
@@ -42,7 +42,7 @@ def env():
 
 
 def run_program(*args, timeout=240):
-    command = [str(SOURCE / "cmake" / "wine-gui-run.sh"), str(PREFIX), str(BUILD / "bin" / "OrvoDiag.exe"), *args]
+    command = [str(SOURCE / "cmake" / "wine-run-xvfb.sh"), str(PREFIX), str(BUILD / "bin" / "OrvoDiag.exe"), *args]
     done = subprocess.run(command, env=env(), stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
     lines = done.stdout.decode("utf-8", "replace").replace("\r\n", "\n").splitlines()
     return done.returncode, lines
@@ -195,20 +195,20 @@ def main():
 
     if WINDOW:
         helper = BUILD / "fixtures" / "orvo_drive_window.exe"
-        window = subprocess.Popen([str(SOURCE / "cmake" / "wine-gui-run.sh"), str(PREFIX),
+        window = subprocess.Popen([str(SOURCE / "cmake" / "wine-run-xvfb.sh"), str(PREFIX),
                                    str(BUILD / "bin" / "OrvoDiag.exe")], env=env(), stdin=subprocess.DEVNULL,
                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             # Save only after the first scan: the window starts it by itself.
-            subprocess.run([str(SOURCE / "cmake" / "wine-gui-run.sh"), str(PREFIX), str(helper), "wait",
+            subprocess.run([str(SOURCE / "cmake" / "wine-run-xvfb.sh"), str(PREFIX), str(helper), "wait",
                             "Scanned at", "180"], env=env(), stdin=subprocess.DEVNULL, capture_output=True,
                            timeout=240)
-            drive = subprocess.run([str(SOURCE / "cmake" / "wine-gui-run.sh"), str(PREFIX), str(helper), "save",
+            drive = subprocess.run([str(SOURCE / "cmake" / "wine-run-xvfb.sh"), str(PREFIX), str(helper), "save",
                                     "C:\\out\\window.zip", "180"], env=env(), stdin=subprocess.DEVNULL,
                                    capture_output=True, text=True, timeout=240)
             print(drive.stdout, end="")
             check(drive.returncode == 0, f"saved through the window: {drive.stdout} {drive.stderr}")
-            subprocess.run([str(SOURCE / "cmake" / "wine-gui-run.sh"), str(PREFIX), str(helper), "exit"],
+            subprocess.run([str(SOURCE / "cmake" / "wine-run-xvfb.sh"), str(PREFIX), str(helper), "exit"],
                            env=env(), stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
             check(window.wait(timeout=60) == 0, "the window ends with exit code 0")
         finally:
