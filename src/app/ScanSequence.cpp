@@ -13,6 +13,13 @@ namespace
 constexpr int kCommandControls[] = {IDC_TAB_STRIP, IDC_SCAN, IDC_SAVE, IDCANCEL};
 constexpr DWORD kPauseMs = 500;
 
+void SleepFor(DWORD milliseconds)
+{
+    ::Sleep(milliseconds);
+}
+
+PaintPause g_paintPause = &SleepFor;
+
 void EnableCommands(HWND window, bool enable)
 {
     for (int id : kCommandControls)
@@ -34,7 +41,7 @@ void RepaintPauseAndPump(HWND window, bool pause)
     if (!pause)
         return;
     RepaintNow(window);
-    ::Sleep(kPauseMs);
+    g_paintPause(kPauseMs);
     PumpMessages();
 }
 
@@ -56,6 +63,13 @@ void ScanFilesPage(IFilesPageScan& page, IStatusInfo* status)
 }
 
 } // namespace
+
+PaintPause SetPaintPause(PaintPause pause)
+{
+    const PaintPause previous = g_paintPause;
+    g_paintPause = pause ? pause : &SleepFor;
+    return previous;
+}
 
 // Nothing found by an earlier scan survives: every collector is emptied and both
 // temporary file managers let go of their files before anything runs.

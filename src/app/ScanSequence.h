@@ -21,3 +21,9 @@ struct ScanTargets
 // reached the window while the running one dispatched messages).
 bool ScanSequence(const ScanTargets& targets);
 void ClearAll(const ScanTargets& targets);
+
+// The three pauses of a scan go through one function (by default it sleeps), so that
+// tests of the sequence need not wait for them. Returns the function used before;
+// nullptr puts the sleep back.
+using PaintPause = void (*)(DWORD milliseconds);
+PaintPause SetPaintPause(PaintPause pause);

@@ -3,6 +3,7 @@
 
 #include "TestSupport.h"
 
+#include "TestDialog.h"
 #include "ZipReader.h"
 
 #include "app/OrvoDiagDlg.h"
@@ -110,6 +111,7 @@ class InstalledFilesTest : public OrvoTest::TempDirTest
     bool m_keep = false;
     std::wstring m_install;
     std::wstring m_archive;
+    AppTest::NoPaintPauses m_noPauses;
     std::unique_ptr<COrvoDiagDlg> m_window;
 };
 

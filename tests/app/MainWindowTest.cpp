@@ -3,6 +3,7 @@
 
 #include "TestSupport.h"
 
+#include "TestDialog.h"
 #include "ZipReader.h"
 
 #include "app/OrvoDiagDlg.h"
@@ -119,6 +120,7 @@ class MainWindowTest : public OrvoTest::TempDirTest
         Pump(60000, m_hwnd, [&] { return OrvoTest::Exists(folder + L"\\done"); });
     }
 
+    AppTest::NoPaintPauses m_noPauses; // only the About box needs the scan to take its time
     std::unique_ptr<COrvoDiagDlg> m_window;
     HWND m_hwnd = nullptr;
 };
@@ -337,6 +339,7 @@ void CALLBACK AboutTimer(HWND, UINT, UINT_PTR id, DWORD)
 
 TEST_F(MainWindowTest, AboutBoxOpensDuringAScanAndTheScanFinishesAfterwards)
 {
+    SetPaintPause(nullptr); // the box is opened from a timer while the scan pauses
     g_probe = AboutProbe{};
     g_probe.main = m_hwnd;
     const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &AboutTimer);

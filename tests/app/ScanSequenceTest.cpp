@@ -139,6 +139,12 @@ class FakeOtherFiles : public IOtherFilesScan
     IStatusInfo* m_expected;
 };
 
+// The pauses are recorded in their place among the other events instead of slept.
+void RecordPause(DWORD milliseconds)
+{
+    Record("pause " + std::to_string(milliseconds));
+}
+
 class ScanSequenceTest : public OrvoTest::TempDirTest
 {
   protected:
@@ -146,6 +152,7 @@ class ScanSequenceTest : public OrvoTest::TempDirTest
     {
         TempDirTest::SetUp();
         ASSERT_NE(dialog.Hwnd(), nullptr);
+        m_previousPause = SetPaintPause(&RecordPause);
         m_previousCursor = SetWaitCursor(&cursor);
         holder = std::make_unique<Misc::TmpFileManager>();
         Events().clear();
@@ -159,6 +166,7 @@ class ScanSequenceTest : public OrvoTest::TempDirTest
     void TearDown() override
     {
         SetWaitCursor(m_previousCursor);
+        SetPaintPause(m_previousPause);
         holder.reset();
         other.manager->ReleaseAll();
         EXPECT_EQ(cursor.depth, 0) << "the wait cursor is left on";
@@ -176,6 +184,7 @@ class ScanSequenceTest : public OrvoTest::TempDirTest
 
   private:
     IWaitCursor* m_previousCursor = nullptr;
+    PaintPause m_previousPause = nullptr;
 };
 
 // A text the status sink wrote into a control, and a control switched on or off, as
@@ -209,6 +218,7 @@ TEST_F(ScanSequenceTest, ClearsAndRunsTheCollectorsInOrder)
         Switched("disable", IDC_SCAN),
         Switched("disable", IDC_SAVE),
         Switched("disable", IDCANCEL),
+        "pause 500",
         // ClearAll
         "cursor on",
         Wrote(IDC_STATUS, ""),
@@ -219,6 +229,7 @@ TEST_F(ScanSequenceTest, ClearsAndRunsTheCollectorsInOrder)
         "other clear entries",
         "other release staged files",
         "cursor off",
+        "pause 500",
         // the collectors
         "cursor on",
         "system scan",
@@ -241,6 +252,7 @@ TEST_F(ScanSequenceTest, ClearsAndRunsTheCollectorsInOrder)
         Switched("enable", IDC_SCAN),
         Switched("enable", IDC_SAVE),
         Switched("enable", IDCANCEL),
+        "pause 500",
         "cursor off",
     };
     EXPECT_EQ(events, expected);
@@ -287,8 +299,10 @@ TEST_F(ScanSequenceTest, ASecondScanStartsFromEmptyCollectors)
               true);
 }
 
+// The one case that waits for the real pauses.
 TEST_F(ScanSequenceTest, TheThreePausesAreThere)
 {
+    SetPaintPause(nullptr);
     ScanTargets bare; // instant: no collectors at all
     bare.window = dialog.Hwnd();
     bare.status = &dialog;

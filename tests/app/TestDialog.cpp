@@ -121,6 +121,13 @@ void Record(const std::string& event)
     Events().push_back(event);
 }
 
+NoPaintPauses::NoPaintPauses() : m_previous(SetPaintPause([](DWORD) {})) {}
+
+NoPaintPauses::~NoPaintPauses()
+{
+    SetPaintPause(m_previous);
+}
+
 StatusDialog::StatusDialog()
 {
     const std::vector<WORD> t = BuildTemplate();

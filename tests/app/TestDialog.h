@@ -3,6 +3,7 @@
 // the tab strip placeholder, Scan, the spinner, the status line, Save and Exit.
 // Every text written to those controls and every enable/disable is recorded in order.
 
+#include "app/ScanSequence.h"
 #include "app/StatusSink.h"
 
 #include <windows.h>
@@ -41,6 +42,19 @@ class StatusDialog : public StatusSink
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND m_hwnd = nullptr;
+};
+
+// While it lives, the painting pauses of every scan take no time.
+class NoPaintPauses
+{
+  public:
+    NoPaintPauses();
+    ~NoPaintPauses();
+    NoPaintPauses(const NoPaintPauses&) = delete;
+    NoPaintPauses& operator=(const NoPaintPauses&) = delete;
+
+  private:
+    PaintPause m_previous;
 };
 
 } // namespace AppTest
