@@ -59,12 +59,17 @@ endfunction()
 # An independent check of what a test writes: the test executable's cases that FILTER
 # selects run with the environment variable ENV set and write their artifacts into
 # <build>/artifacts; then the Python script CHECK reads them back with its own parsers
-# (ARGS go before the artifacts folder). Named NAME_artifacts and NAME_check.
+# (ARGS go before the artifacts folder). Named NAME_artifacts and NAME_check. LOCK as
+# for orvo_add_test().
 function(orvo_add_artifact_check name)
-  cmake_parse_arguments(A "" "TEST;FILTER;ENV;CHECK" "ARGS" ${ARGN})
+  cmake_parse_arguments(A "" "TEST;FILTER;ENV;CHECK;LOCK" "ARGS" ${ARGN})
+  set(lock)
+  if(A_LOCK)
+    set(lock RESOURCE_LOCK ${A_LOCK})
+  endif()
   add_test(NAME ${name}_artifacts COMMAND ${A_TEST} --gtest_filter=${A_FILTER})
   set_tests_properties(${name}_artifacts PROPERTIES ENVIRONMENT "${A_ENV}=1" TIMEOUT 300
-                       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin FIXTURES_SETUP ${name})
+                       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin FIXTURES_SETUP ${name} ${lock})
   add_test(NAME ${name}_check
            COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/${A_CHECK} ${A_ARGS} ${CMAKE_BINARY_DIR}/artifacts)
   set_tests_properties(${name}_check PROPERTIES FIXTURES_REQUIRED ${name} TIMEOUT 120)
