@@ -92,6 +92,7 @@ bool DigestRest(const std::wstring& path, Misc::FileHandle& file, std::uint64_t 
     {
         if (exclusive && offset >= kExclusiveBytes)
         {
+            file.Reset(); // let go first: the handle without sharing would keep the new one out
             file.Reset(OpenForReading(path, FILE_SHARE_READ));
             LARGE_INTEGER at{};
             at.QuadPart = static_cast<LONGLONG>(offset);
