@@ -99,6 +99,27 @@ void Profile(const std::wstring& folder)
     }
     const double versions = BenchNow() - start;
 
+    std::vector<std::wstring> images;
+    for (const std::wstring& path : files)
+        if (ReadFileFacts(path).mayHoldVersion)
+            images.push_back(path);
+    start = BenchNow();
+    for (const std::wstring& path : images)
+    {
+        DWORD handle = 0;
+        ::GetFileVersionInfoSizeW(path.c_str(), &handle);
+    }
+    const double sizes = BenchNow() - start;
+    start = BenchNow();
+    for (const std::wstring& path : images)
+    {
+        HMODULE module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        if (module)
+            ::FreeLibrary(module);
+    }
+    std::printf("version size queries %.3f s, loads as data file %.3f s (%zu images)\n", sizes,
+                BenchNow() - start, images.size());
+
     start = BenchNow();
     for (const std::wstring& path : files)
     {
