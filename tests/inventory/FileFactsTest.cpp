@@ -22,9 +22,17 @@ TEST(MayHoldVersionResource, OnlyImagesAndCompressedFiles)
         std::string head;
         bool may;
     };
-    const Case cases[] = {{"MZ", true},    {"MZ\x90\x00rest", true}, {"SZDD\x88\xf0", true}, {"KWAJ", true},
-                          {"", false},     {"M", false},             {"ZM", false},          {"SZD", false},
-                          {"mz", false},   {"[Settings]", false},    {"PE\0\0", false}};
+    const Case cases[] = {{"MZ", true},
+                          {"MZ\x90\x00rest", true},
+                          {"SZDD\x88\xf0", true},
+                          {"KWAJ", true},
+                          {"", false},
+                          {"M", false},
+                          {"ZM", false},
+                          {"SZD", false},
+                          {"mz", false},
+                          {"[Settings]", false},
+                          {"PE\0\0", false}};
     for (const Case& c : cases)
         EXPECT_EQ(MayHoldVersionResource(reinterpret_cast<const std::uint8_t*>(c.head.data()), c.head.size()),
                   c.may)
