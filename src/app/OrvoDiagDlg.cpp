@@ -2,6 +2,7 @@
 
 #include "app/SaveSequence.h"
 #include "app/ScanSequence.h"
+#include "app/SequenceGuard.h"
 #include "misc/Text.h"
 #include "resource.h"
 

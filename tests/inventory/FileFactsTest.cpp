@@ -47,7 +47,7 @@ class ReadFileFactsTest : public OrvoTest::TempDirTest
     {
         const FileFacts facts = ReadFileFacts(path);
         std::wstring date, digest;
-        FileDateText(path, date);
+        Misc::FileDateText(path, date);
         FileDigestText(path, digest);
         EXPECT_EQ(facts.date, date) << Narrow(path);
         EXPECT_EQ(facts.size, FileSizeText(path)) << Narrow(path);
