@@ -2,6 +2,7 @@
 
 #include "app/SaveSequence.h"
 #include "app/ScanSequence.h"
+#include "app/SequenceGuard.h"
 #include "misc/Text.h"
 #include "resource.h"
 
@@ -166,6 +167,7 @@ void COrvoDiagDlg::Scan()
     ScanTargets targets;
     FillScanTargets(targets);
     ScanSequence(targets);
+    CloseIfRequested();
 }
 
 // The report's sections in their order: System, installed files, log files, other
@@ -191,6 +193,7 @@ void COrvoDiagDlg::Save()
     SaveTargets targets;
     FillSaveTargets(targets);
     SaveSequence(targets);
+    CloseIfRequested();
 }
 
 bool COrvoDiagDlg::CreateUnattended()
@@ -229,6 +232,41 @@ bool COrvoDiagDlg::OnCommand(WORD id, WORD code, HWND control)
     default:
         return SizeDialog::OnCommand(id, code, control);
     }
+}
+
+// The window takes its messages during a scan, so a request to close can arrive in the
+// middle of a collector. Ending the window there would pull the pages and the staging
+// folders from under the running sequence; the request is kept instead and carried out
+// when the sequence has returned, after its "Scanned at ..." or "Saved at ...".
+void COrvoDiagDlg::OnCancel()
+{
+    if (SequenceGuard::Running())
+    {
+        m_closeRequested = true;
+        return;
+    }
+    SizeDialog::OnCancel();
+}
+
+void COrvoDiagDlg::CloseIfRequested()
+{
+    if (!m_closeRequested || SequenceGuard::Running())
+        return;
+    m_closeRequested = false;
+    SizeDialog::OnCancel();
+}
+
+// The close box and Alt+F4 arrive as WM_CLOSE; during a sequence they are kept like
+// Escape, whatever the dialog manager would do with the disabled Exit button.
+bool COrvoDiagDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    if (message == WM_CLOSE && SequenceGuard::Running())
+    {
+        m_closeRequested = true;
+        result = 0;
+        return true;
+    }
+    return SizeDialog::OnMessage(message, wParam, lParam, result);
 }
 
 bool COrvoDiagDlg::OnSysCommand(UINT id, LPARAM)

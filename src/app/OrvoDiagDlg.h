@@ -54,6 +54,8 @@ class COrvoDiagDlg : public UI::SizeDialog, public UI::TabCtrlNotify, public Sta
     void Paint(HDC dc) override;
     HICON OnQueryDragIcon() override;
     HWND StatusWindow() const override { return GetHwnd(); }
+    void OnCancel() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
   private:
     bool CreateChildWindows();
@@ -61,6 +63,7 @@ class COrvoDiagDlg : public UI::SizeDialog, public UI::TabCtrlNotify, public Sta
     void FillSaveTargets(SaveTargets& targets);
     void Scan();
     void Save();
+    void CloseIfRequested();
 
     Misc::Icon m_icon;
     Misc::Icon m_smallIcon;
@@ -76,6 +79,9 @@ class COrvoDiagDlg : public UI::SizeDialog, public UI::TabCtrlNotify, public Sta
     OtherFilesControl m_otherFiles;
     Misc::GdiObject m_tabFont;
     bool m_unattended = false;
+    // A close request (close box, Alt+F4, Escape, Exit) that came while a scan or a save
+    // ran: carried out once it has ended.
+    bool m_closeRequested = false;
 };
 
 // The About box: the icon, "OrvoDiag Version 6.0" and OK.

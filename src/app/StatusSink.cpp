@@ -22,6 +22,17 @@ int AdvanceSpinner(SpinnerState& state, bool big)
     return frame;
 }
 
+bool TickDrainDue(unsigned long long now, unsigned long long lastDrain)
+{
+    return now - lastDrain >= kTickDrainIntervalMs;
+}
+
+void StatusSink::Drain()
+{
+    PumpMessages();
+    m_lastDrain = Milliseconds();
+}
+
 void StatusSink::ShowActivity(const wchar_t* text)
 {
     const std::wstring line = Misc::Format(L"<<< %ls >>>", text ? text : L"");
@@ -35,12 +46,20 @@ void StatusSink::SetStatus(const wchar_t* text)
     HWND window = StatusWindow();
     ::SetDlgItemTextW(window, IDC_STATUS, text ? text : L"");
     ::SetDlgItemTextW(window, IDC_SPINNER, L" ");
-    PumpMessages();
+    Drain();
 }
 
+// A collector's walk over a large installation ticks for minutes: without taking its
+// messages the window would be marked as not responding (and may be ended, the scan
+// lost). So a tick drains the queue once at least the interval has passed since the
+// last drain: time decides, not the number of ticks, whatever one tick costs. The
+// buttons and the tab strip stay disabled meanwhile; a request to close is kept until
+// the scan has ended (the main window's part).
 void StatusSink::Tick(bool big)
 {
     const int frame = AdvanceSpinner(m_spinner, big);
     if (frame >= 0)
         ::SetDlgItemTextW(StatusWindow(), IDC_SPINNER, SpinnerFrames[frame]);
+    if (TickDrainDue(Milliseconds(), m_lastDrain))
+        Drain();
 }

@@ -22,6 +22,13 @@ extern const wchar_t* const SpinnerFrames[kSpinnerFrameCount];
 // when the shown frame stays.
 int AdvanceSpinner(SpinnerState& state, bool big);
 
+// How often a busy collector's ticks let the window take its messages: often enough
+// that the spinner moves and the window answers, rarely enough to cost nothing.
+constexpr unsigned long long kTickDrainIntervalMs = 100;
+// Whether a tick at `now` drains the queue, the last drain having been at `lastDrain`
+// (milliseconds of one monotonic clock).
+bool TickDrainDue(unsigned long long now, unsigned long long lastDrain);
+
 // Meant as a base of the main window, which names its dialog through StatusWindow.
 class StatusSink : public IStatusInfo
 {
@@ -40,7 +47,12 @@ class StatusSink : public IStatusInfo
   protected:
     // The dialog holding the two controls; null while it does not exist.
     virtual HWND StatusWindow() const = 0;
+    // Milliseconds of a monotonic clock; tests replace it.
+    virtual unsigned long long Milliseconds() const { return ::GetTickCount64(); }
 
   private:
+    void Drain();
+
     SpinnerState m_spinner;
+    unsigned long long m_lastDrain = 0;
 };

@@ -1,5 +1,6 @@
 #include "inventory/ApplicationsInfo.h"
 
+#include "inventory/FileFacts.h"
 #include "inventory/MD5.h"
 #include "inventory/PeInfo.h"
 #include "inventory/VersionInfo.h"
@@ -132,8 +133,11 @@ std::wstring FilePlatformText(const std::wstring& path)
     return Misc::CpeInfo::PlatformName(image.Machine());
 }
 
-// Every fact is looked up on its own: one that cannot be obtained stays empty (the
-// size "0") and does not keep the others from being read.
+// Every fact is looked up on its own terms: one that cannot be obtained stays empty
+// (the size "0") and does not keep the others from being read. The facts that come
+// from the file's handle and content share one pass (ReadFileFacts); the version
+// resource is looked up only in a file that can hold one, after that pass has let go
+// of the file.
 void ApplicationsInfo::FileInfo::Fill()
 {
     m_version.clear();
@@ -142,27 +146,26 @@ void ApplicationsInfo::FileInfo::Fill()
     m_platform.clear();
     m_digest.clear();
 
-    Misc::VersionInfo versionInfo;
-    if (versionInfo.Load(m_fullPath))
+    FileFacts facts = ReadFileFacts(m_fullPath);
+    if (facts.mayHoldVersion)
     {
-        std::wstring text;
-        if (versionInfo.FileVersionText(text))
-            m_version = text;
-        for (const VersionLine& line : kVersionLines)
+        Misc::VersionInfo versionInfo;
+        if (versionInfo.Load(m_fullPath))
         {
-            if (versionInfo.QueryString(line.name, text))
-                AddInfoLine(Misc::Format(line.format, text.c_str()));
+            std::wstring text;
+            if (versionInfo.FileVersionText(text))
+                m_version = text;
+            for (const VersionLine& line : kVersionLines)
+            {
+                if (versionInfo.QueryString(line.name, text))
+                    AddInfoLine(Misc::Format(line.format, text.c_str()));
+            }
         }
     }
-
-    std::wstring date;
-    if (Misc::FileDateText(m_fullPath, date))
-        m_date = date;
-    m_size = FileSizeText(m_fullPath);
-    m_platform = FilePlatformText(m_fullPath);
-    std::wstring digest;
-    if (FileDigestText(m_fullPath, digest))
-        m_digest = digest;
+    m_date = std::move(facts.date);
+    m_size = std::move(facts.size);
+    m_platform = std::move(facts.platform);
+    m_digest = std::move(facts.digest);
 }
 
 // ---- FileProcessor ----

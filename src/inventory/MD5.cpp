@@ -20,13 +20,15 @@ constexpr uint32_t RotateLeft(uint32_t x, unsigned n)
     return (x << n) | (x >> (32 - n));
 }
 
+// The four round functions in the forms that need the fewest operations; each gives
+// the same value as RFC 1321's definition.
 constexpr uint32_t F(uint32_t x, uint32_t y, uint32_t z)
 {
-    return (x & y) | (~x & z);
+    return z ^ (x & (y ^ z));
 }
 constexpr uint32_t G(uint32_t x, uint32_t y, uint32_t z)
 {
-    return (x & z) | (y & ~z);
+    return y ^ (z & (x ^ y));
 }
 constexpr uint32_t H(uint32_t x, uint32_t y, uint32_t z)
 {
@@ -37,21 +39,19 @@ constexpr uint32_t I(uint32_t x, uint32_t y, uint32_t z)
     return y ^ (x | ~z);
 }
 
-// Per-step shift amounts and sine-derived constants of the four rounds.
-constexpr unsigned kShift[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
-                                 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20,
-                                 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
-                                 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
+// One step: a = b + ((a + f(b, c, d) + word + constant) <<< shift).
+template <uint32_t (*Round)(uint32_t, uint32_t, uint32_t)>
+inline void Step(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t word, uint32_t constant,
+                 unsigned shift)
+{
+    a = b + RotateLeft(a + Round(b, c, d) + word + constant, shift);
+}
 
-constexpr uint32_t kSine[64] = {
-    0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
-    0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
-    0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
-    0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed, 0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a,
-    0xfffa3942, 0x8771f681, 0x6d9d6122, 0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70,
-    0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
-    0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
-    0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
+inline uint32_t LittleEndianWord(const uint8_t* p)
+{
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
 
 } // namespace
 
@@ -66,47 +66,82 @@ void MD5::Reset()
     std::memset(m_buffer, 0, sizeof(m_buffer));
 }
 
+// Fully unrolled: every step has its word index, constant and shift fixed, so the
+// compiler keeps the four state words in registers.
 void MD5::Transform(const uint8_t block[64])
 {
     uint32_t x[16];
     for (int i = 0; i < 16; ++i)
-        x[i] = static_cast<uint32_t>(block[i * 4]) | (static_cast<uint32_t>(block[i * 4 + 1]) << 8) |
-               (static_cast<uint32_t>(block[i * 4 + 2]) << 16) |
-               (static_cast<uint32_t>(block[i * 4 + 3]) << 24);
+        x[i] = LittleEndianWord(block + i * 4);
 
     uint32_t a = m_state[0];
     uint32_t b = m_state[1];
     uint32_t c = m_state[2];
     uint32_t d = m_state[3];
-    for (int i = 0; i < 64; ++i)
-    {
-        uint32_t f = 0;
-        int k = 0;
-        switch (i / 16)
-        {
-        case 0:
-            f = F(b, c, d);
-            k = i;
-            break;
-        case 1:
-            f = G(b, c, d);
-            k = (5 * i + 1) % 16;
-            break;
-        case 2:
-            f = H(b, c, d);
-            k = (3 * i + 5) % 16;
-            break;
-        default:
-            f = I(b, c, d);
-            k = (7 * i) % 16;
-            break;
-        }
-        const uint32_t rotated = b + RotateLeft(a + f + kSine[i] + x[k], kShift[i]);
-        a = d;
-        d = c;
-        c = b;
-        b = rotated;
-    }
+    Step<F>(a, b, c, d, x[0], 0xd76aa478, 7);
+    Step<F>(d, a, b, c, x[1], 0xe8c7b756, 12);
+    Step<F>(c, d, a, b, x[2], 0x242070db, 17);
+    Step<F>(b, c, d, a, x[3], 0xc1bdceee, 22);
+    Step<F>(a, b, c, d, x[4], 0xf57c0faf, 7);
+    Step<F>(d, a, b, c, x[5], 0x4787c62a, 12);
+    Step<F>(c, d, a, b, x[6], 0xa8304613, 17);
+    Step<F>(b, c, d, a, x[7], 0xfd469501, 22);
+    Step<F>(a, b, c, d, x[8], 0x698098d8, 7);
+    Step<F>(d, a, b, c, x[9], 0x8b44f7af, 12);
+    Step<F>(c, d, a, b, x[10], 0xffff5bb1, 17);
+    Step<F>(b, c, d, a, x[11], 0x895cd7be, 22);
+    Step<F>(a, b, c, d, x[12], 0x6b901122, 7);
+    Step<F>(d, a, b, c, x[13], 0xfd987193, 12);
+    Step<F>(c, d, a, b, x[14], 0xa679438e, 17);
+    Step<F>(b, c, d, a, x[15], 0x49b40821, 22);
+    Step<G>(a, b, c, d, x[1], 0xf61e2562, 5);
+    Step<G>(d, a, b, c, x[6], 0xc040b340, 9);
+    Step<G>(c, d, a, b, x[11], 0x265e5a51, 14);
+    Step<G>(b, c, d, a, x[0], 0xe9b6c7aa, 20);
+    Step<G>(a, b, c, d, x[5], 0xd62f105d, 5);
+    Step<G>(d, a, b, c, x[10], 0x02441453, 9);
+    Step<G>(c, d, a, b, x[15], 0xd8a1e681, 14);
+    Step<G>(b, c, d, a, x[4], 0xe7d3fbc8, 20);
+    Step<G>(a, b, c, d, x[9], 0x21e1cde6, 5);
+    Step<G>(d, a, b, c, x[14], 0xc33707d6, 9);
+    Step<G>(c, d, a, b, x[3], 0xf4d50d87, 14);
+    Step<G>(b, c, d, a, x[8], 0x455a14ed, 20);
+    Step<G>(a, b, c, d, x[13], 0xa9e3e905, 5);
+    Step<G>(d, a, b, c, x[2], 0xfcefa3f8, 9);
+    Step<G>(c, d, a, b, x[7], 0x676f02d9, 14);
+    Step<G>(b, c, d, a, x[12], 0x8d2a4c8a, 20);
+    Step<H>(a, b, c, d, x[5], 0xfffa3942, 4);
+    Step<H>(d, a, b, c, x[8], 0x8771f681, 11);
+    Step<H>(c, d, a, b, x[11], 0x6d9d6122, 16);
+    Step<H>(b, c, d, a, x[14], 0xfde5380c, 23);
+    Step<H>(a, b, c, d, x[1], 0xa4beea44, 4);
+    Step<H>(d, a, b, c, x[4], 0x4bdecfa9, 11);
+    Step<H>(c, d, a, b, x[7], 0xf6bb4b60, 16);
+    Step<H>(b, c, d, a, x[10], 0xbebfbc70, 23);
+    Step<H>(a, b, c, d, x[13], 0x289b7ec6, 4);
+    Step<H>(d, a, b, c, x[0], 0xeaa127fa, 11);
+    Step<H>(c, d, a, b, x[3], 0xd4ef3085, 16);
+    Step<H>(b, c, d, a, x[6], 0x04881d05, 23);
+    Step<H>(a, b, c, d, x[9], 0xd9d4d039, 4);
+    Step<H>(d, a, b, c, x[12], 0xe6db99e5, 11);
+    Step<H>(c, d, a, b, x[15], 0x1fa27cf8, 16);
+    Step<H>(b, c, d, a, x[2], 0xc4ac5665, 23);
+    Step<I>(a, b, c, d, x[0], 0xf4292244, 6);
+    Step<I>(d, a, b, c, x[7], 0x432aff97, 10);
+    Step<I>(c, d, a, b, x[14], 0xab9423a7, 15);
+    Step<I>(b, c, d, a, x[5], 0xfc93a039, 21);
+    Step<I>(a, b, c, d, x[12], 0x655b59c3, 6);
+    Step<I>(d, a, b, c, x[3], 0x8f0ccc92, 10);
+    Step<I>(c, d, a, b, x[10], 0xffeff47d, 15);
+    Step<I>(b, c, d, a, x[1], 0x85845dd1, 21);
+    Step<I>(a, b, c, d, x[8], 0x6fa87e4f, 6);
+    Step<I>(d, a, b, c, x[15], 0xfe2ce6e0, 10);
+    Step<I>(c, d, a, b, x[6], 0xa3014314, 15);
+    Step<I>(b, c, d, a, x[13], 0x4e0811a1, 21);
+    Step<I>(a, b, c, d, x[4], 0xf7537e82, 6);
+    Step<I>(d, a, b, c, x[11], 0xbd3af235, 10);
+    Step<I>(c, d, a, b, x[2], 0x2ad7d2bb, 15);
+    Step<I>(b, c, d, a, x[9], 0xeb86d391, 21);
     m_state[0] += a;
     m_state[1] += b;
     m_state[2] += c;

@@ -409,6 +409,69 @@ TEST_F(MainWindowTest, FilesTabKeepsItsTreeAndTakesTheFocusFromTheKeyboard)
     EXPECT_EQ(TreeView_GetSelection(tree), TreeView_GetChild(tree, row));
 }
 
+// What the window showed while it existed, watched from a timer during the scan.
+struct CloseProbe
+{
+    HWND main = nullptr;
+    UINT message = 0;
+    WPARAM wParam = 0;
+    bool sent = false;
+    bool scanningWhenSent = false;
+    std::wstring lastStatus;
+};
+CloseProbe g_close;
+
+void CALLBACK CloseTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (!::IsWindow(g_close.main))
+        return;
+    g_close.lastStatus = TextOf(::GetDlgItem(g_close.main, IDC_STATUS));
+    if (g_close.sent || !SequenceGuard::Running())
+        return;
+    g_close.sent = true;
+    g_close.scanningWhenSent = true;
+    // Escape reaches the dialog through a control, as a key press does.
+    HWND target = g_close.message == WM_KEYDOWN ? ::GetDlgItem(g_close.main, IDC_SCAN) : g_close.main;
+    ::PostMessageW(target, g_close.message, g_close.wParam, g_close.message == WM_KEYDOWN ? 0x00010001 : 0);
+}
+
+// The close box, Alt+F4 and Escape during a scan: the window stays until the scan has
+// ended, then closes, and its staging folders go with it.
+TEST_F(MainWindowTest, CloseRequestDuringAScanIsCarriedOutWhenTheScanHasEnded)
+{
+    struct Request
+    {
+        const char* what;
+        UINT message;
+        WPARAM wParam;
+    };
+    const Request requests[] = {
+        {"close box", WM_CLOSE, 0}, {"Alt+F4", WM_SYSCOMMAND, SC_CLOSE}, {"Escape", WM_KEYDOWN, VK_ESCAPE}};
+    for (const Request& request : requests)
+    {
+        if (!m_window)
+        {
+            m_window = std::make_unique<COrvoDiagDlg>();
+            ASSERT_TRUE(m_window->Create(nullptr));
+            m_hwnd = m_window->GetHwnd();
+        }
+        g_close = CloseProbe{m_hwnd, request.message, request.wParam};
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &CloseTimer);
+        Pump(60000, nullptr, [this] { return !::IsWindow(m_hwnd); });
+        ::KillTimer(nullptr, timer);
+        EXPECT_TRUE(g_close.scanningWhenSent) << request.what;
+        EXPECT_FALSE(::IsWindow(m_hwnd)) << request.what << ": the window did not close";
+        EXPECT_TRUE(std::regex_match(g_close.lastStatus, std::wregex(L"Scanned at \\d\\d:\\d\\d:\\d\\d")))
+            << request.what << ": closed while showing " << OrvoTest::Narrow(g_close.lastStatus);
+        m_window.reset();
+        WIN32_FIND_DATAW found = {};
+        HANDLE find = ::FindFirstFileW((Dir() + L"\\tmp_Orvo*").c_str(), &found);
+        EXPECT_EQ(find, INVALID_HANDLE_VALUE) << request.what << ": " << OrvoTest::Narrow(found.cFileName);
+        if (find != INVALID_HANDLE_VALUE)
+            ::FindClose(find);
+    }
+}
+
 TEST_F(MainWindowTest, ExitEndsTheWindowAndLeavesNoStagingFolder)
 {
     WaitForScan();

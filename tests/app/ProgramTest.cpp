@@ -275,3 +275,111 @@ TEST_F(UnattendedProgramTest, ExitCodesLinesAndArchives)
 }
 
 } // namespace
+
+namespace
+{
+
+std::wstring ControlText(HWND window, int id)
+{
+    wchar_t text[256] = {};
+    if (HWND control = ::GetDlgItem(window, id))
+        ::SendMessageTimeoutW(control, WM_GETTEXT, ARRAYSIZE(text), reinterpret_cast<LPARAM>(text),
+                              SMTO_NORMAL, 5000, nullptr);
+    return text;
+}
+
+// What the test saw of the window from outside while the walk ran.
+struct WalkWatch
+{
+    std::vector<std::wstring> spinnerTexts; // distinct, in order
+    ULONGLONG walkStart = 0, walkEnd = 0;
+    ULONGLONG slowestAnswerMs = 0; // WM_NULL during the walk
+    bool closeSent = false;
+    bool scannedAfterClose = false;
+    bool ended = false;
+};
+
+// The program's own folder is recorded file by file: thousands of files beside a copy
+// of the program make a walk of several seconds.
+TEST_F(ProgramTest, StaysResponsiveDuringALongWalkAndClosesOnlyAfterTheScan)
+{
+    const std::wstring folder = Dir() + L"\\Install";
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring program = folder + L"\\OrvoDiag.exe";
+    ASSERT_TRUE(::CopyFileW((OrvoTest::ExeDir() + L"OrvoDiag.exe").c_str(), program.c_str(), TRUE));
+    const std::string content(1024, 'o');
+    const ULONGLONG t0 = ::GetTickCount64();
+    for (int i = 0; i < 3000; ++i)
+        ASSERT_TRUE(OrvoTest::WriteBytes(folder + L"\\data" + std::to_wstring(i) + L".bin", content));
+
+    std::wstring command = L"\"" + program + L"\"";
+    STARTUPINFOW startup = {sizeof startup};
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                 &startup, &process));
+    Misc::KernelHandle processHandle(process.hProcess);
+    Misc::KernelHandle threadHandle(process.hThread);
+
+    Search search = {process.dwProcessId, nullptr};
+    WalkWatch watch;
+    const std::wregex scanned(L"Scanned at \\d\\d:\\d\\d:\\d\\d");
+    const ULONGLONG until = ::GetTickCount64() + 180000;
+    while (::GetTickCount64() < until && !watch.ended)
+    {
+        watch.ended = ::WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0;
+        if (watch.ended)
+            break;
+        if (!search.found)
+        {
+            ::EnumWindows(&FindMainWindow, reinterpret_cast<LPARAM>(&search));
+            continue;
+        }
+        // Read without a message, so that it is seen even while the window pauses.
+        wchar_t statusText[128] = {};
+        ::GetWindowTextW(::GetDlgItem(search.found, 1003), statusText, ARRAYSIZE(statusText));
+        const std::wstring status = statusText;
+        if (status == L"<<< SCANNING FILES ... >>>")
+        {
+            const ULONGLONG asked = ::GetTickCount64();
+            DWORD_PTR answer = 0;
+            const bool answered =
+                ::SendMessageTimeoutW(search.found, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer);
+            const ULONGLONG waited = ::GetTickCount64() - asked;
+            if (!watch.walkStart)
+                watch.walkStart = asked;
+            watch.walkEnd = ::GetTickCount64();
+            watch.slowestAnswerMs = std::max(watch.slowestAnswerMs, answered ? waited : 5000);
+            const std::wstring spinner = ControlText(search.found, 1004);
+            if (watch.spinnerTexts.empty() || watch.spinnerTexts.back() != spinner)
+                watch.spinnerTexts.push_back(spinner);
+            if (!watch.closeSent && watch.spinnerTexts.size() >= 3)
+                watch.closeSent = ::PostMessageW(search.found, WM_CLOSE, 0, 0) != FALSE;
+        }
+        else if (watch.closeSent && std::regex_match(status, scanned))
+            watch.scannedAfterClose = true;
+    }
+    if (!watch.ended)
+        ::TerminateProcess(process.hProcess, 99);
+
+    std::printf("files written in %llu ms, program ran %llu ms; walk watched for %llu ms, %zu spinner texts, "
+                "slowest answer %llu ms\n",
+                watch.walkStart - t0, ::GetTickCount64() - watch.walkStart, watch.walkEnd - watch.walkStart,
+                watch.spinnerTexts.size(), watch.slowestAnswerMs);
+    ASSERT_NE(search.found, nullptr) << "the main window did not appear";
+    EXPECT_GE(watch.spinnerTexts.size(), 3u) << "the spinner moves during the walk";
+    EXPECT_LT(watch.slowestAnswerMs, 1000u) << "the window answers within 1 s during the walk";
+    EXPECT_TRUE(watch.closeSent);
+    EXPECT_TRUE(watch.scannedAfterClose) << "the scan ends before the window closes";
+    EXPECT_TRUE(watch.ended) << "the close request was carried out";
+    DWORD code = 1;
+    ::GetExitCodeProcess(process.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+
+    WIN32_FIND_DATAW found = {};
+    HANDLE find = ::FindFirstFileW((Dir() + L"\\tmp_Orvo*").c_str(), &found);
+    EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "left behind: " << OrvoTest::Narrow(found.cFileName);
+    if (find != INVALID_HANDLE_VALUE)
+        ::FindClose(find);
+}
+
+} // namespace

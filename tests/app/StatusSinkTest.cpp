@@ -143,6 +143,54 @@ TEST_F(StatusSinkTest, SetStatusDrainsTheQueue)
     EXPECT_FALSE(::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE));
 }
 
+TEST(TickDrainDue, OnlyOnceTheIntervalHasPassed)
+{
+    struct Case
+    {
+        unsigned long long now, last;
+        bool due;
+    };
+    const Case cases[] = {{1000, 1000, false}, {1099, 1000, false}, {1100, 1000, true},
+                          {5000, 1000, true},  {99, 0, false},      {100, 0, true}};
+    for (const Case& c : cases)
+        EXPECT_EQ(TickDrainDue(c.now, c.last), c.due) << c.now << " after " << c.last;
+}
+
+// The clock is the test's: time, not the number of ticks, decides when a tick drains.
+class ClockedDialog : public StatusDialog
+{
+  public:
+    unsigned long long now = 1000;
+
+  protected:
+    unsigned long long Milliseconds() const override { return now; }
+};
+
+TEST(StatusSinkTick, DrainsTheQueueWhenTheIntervalHasPassedSinceTheLastDrain)
+{
+    ClockedDialog dialog;
+    ASSERT_NE(dialog.Hwnd(), nullptr);
+    dialog.SetStatus(L"x"); // drained at 1000
+    ::PostMessageW(dialog.Hwnd(), WM_COMMAND, MAKEWPARAM(4711, BN_CLICKED), 0);
+    for (int i = 0; i < 500; ++i)
+        dialog.Tick(false);
+    dialog.now = 1099;
+    dialog.Tick(true);
+    EXPECT_TRUE(dialog.commands.empty()) << "ticks within the interval leave the queue alone";
+
+    dialog.now = 1100;
+    dialog.Tick(false);
+    EXPECT_EQ(dialog.commands, (std::vector<int>{4711}));
+
+    ::PostMessageW(dialog.Hwnd(), WM_COMMAND, MAKEWPARAM(4712, BN_CLICKED), 0);
+    dialog.now = 1150;
+    dialog.Tick(false);
+    EXPECT_EQ(dialog.commands.size(), 1u) << "the interval counts from the last drain";
+    dialog.now = 1200;
+    dialog.Tick(false);
+    EXPECT_EQ(dialog.commands, (std::vector<int>{4711, 4712}));
+}
+
 // A sink used before its window exists, or after it is gone, writes nothing and
 // does not fail.
 class DetachedSink : public StatusSink
