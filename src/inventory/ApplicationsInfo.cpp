@@ -134,14 +134,8 @@ std::wstring FilePlatformText(const std::wstring& path)
 
 // Every fact is looked up on its own: one that cannot be obtained stays empty (the
 // size "0") and does not keep the others from being read.
-void ApplicationsInfo::FileInfo::Fill()
+void ApplicationsInfo::FileInfo::FillFacts()
 {
-    m_version.clear();
-    m_date.clear();
-    m_size.clear();
-    m_platform.clear();
-    m_digest.clear();
-
     Misc::VersionInfo versionInfo;
     if (versionInfo.Load(m_fullPath))
     {
@@ -163,6 +157,30 @@ void ApplicationsInfo::FileInfo::Fill()
     std::wstring digest;
     if (FileDigestText(m_fullPath, digest))
         m_digest = digest;
+}
+
+// Memory running out while the facts are read leaves a record that says nothing rather
+// than half of what it found; the scan goes on with the next file.
+void ApplicationsInfo::FileInfo::Fill() noexcept
+{
+    m_version.clear();
+    m_date.clear();
+    m_size.clear();
+    m_platform.clear();
+    m_digest.clear();
+    try
+    {
+        FillFacts();
+    }
+    catch (const std::bad_alloc&)
+    {
+        m_version.clear();
+        m_date.clear();
+        m_platform.clear();
+        m_digest.clear();
+        m_infoLines.clear();
+        m_size = L"0"; // fits the string's own storage: no allocation
+    }
 }
 
 // ---- FileProcessor ----
