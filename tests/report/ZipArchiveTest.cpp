@@ -684,6 +684,7 @@ TEST_F(ZipArchiveTest, GrowingSourceIsReadNoFurtherThanItsSizeAtOpening)
     const std::string first = RandomBytes(8 * 1024 * 1024, 5);
     const std::wstring log = Source(L"growing.gz", first); // stored: the archive grows as it reads
     const std::wstring archive = PathOf(L"growing.zip");
+    const std::string more = RandomBytes(8 * 1024 * 1024, 6);
     std::atomic<bool> done{false};
     std::atomic<bool> appended{false};
     std::thread writer(
@@ -693,12 +694,11 @@ TEST_F(ZipArchiveTest, GrowingSourceIsReadNoFurtherThanItsSizeAtOpening)
             {
                 WIN32_FILE_ATTRIBUTE_DATA data{};
                 if (::GetFileAttributesExW(archive.c_str(), GetFileExInfoStandard, &data) &&
-                    data.nFileSizeLow > 1024 * 1024)
+                    data.nFileSizeLow > 256 * 1024)
                 {
                     Misc::FileHandle file(::CreateFileW(log.c_str(), FILE_APPEND_DATA,
                                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-                    const std::string more = RandomBytes(8 * 1024 * 1024, 6);
                     DWORD written = 0;
                     appended = file && ::WriteFile(file.Get(), more.data(), static_cast<DWORD>(more.size()),
                                                    &written, nullptr);
