@@ -719,6 +719,12 @@ TEST_F(ZipArchiveTest, GrowingSourceIsReadNoFurtherThanItsSizeAtOpening)
     EXPECT_EQ(parsed.entries[0].crc, Crc32(first));
     if (!appended)
         std::printf("note: the log was not appended to while it was read\n");
+    if (WritesArtifacts())
+    {
+        const std::wstring copy = PathOf(L"growing.gz.first");
+        ASSERT_TRUE(WriteBytes(copy, first));
+        Publish(L"zip_growing", archive, {{"growing.gz", copy}});
+    }
 }
 
 // Large sources go through in blocks with the CRC over every byte; a file that
