@@ -1,14 +1,17 @@
-// Memory that runs out at each allocation in turn: the file facts, the adapter list
-// and the product registry reader end with their ordinary failure values, and no
-// exception leaves them.
+// Memory that runs out at each allocation in turn: the file facts, the adapter list,
+// the product registry reader, the settings processor and the log reader end with
+// their ordinary failure values, and no exception leaves them.
 
 #include "inventory/ApplicationsInfo.h"
+#include "inventory/FileProcessors.h"
 #include "inventory/ProductKey.h"
+#include "logs/LogFileReader.h"
 #include "system/Adapters.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -33,6 +36,12 @@ bool Disarm()
 }
 
 } // namespace
+
+// The replacements below pair malloc with free themselves; GCC cannot see that through
+// the inlined library code and takes the pair for a mismatch.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 
 void* operator new(std::size_t size)
 {
@@ -135,6 +144,45 @@ TEST(AllocationFailure, RegistryReaderGivesTheDefault)
     }
     EXPECT_LT(n, kMaxAllocations);
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"SoftWare\\OrvoAllocTest");
+}
+
+class AllocationFailureFiles : public OrvoTest::TempDirTest
+{
+};
+
+// The walk goes on: a settings file keeps all its lines, the first of them, or says it
+// could not be read; the log view has the whole text or none.
+TEST_F(AllocationFailureFiles, SettingsAndLogTextsAreReadWhollyOrSaidUnreadable)
+{
+    const std::wstring path = PathOf(L"Velmora.ini");
+    ASSERT_TRUE(OrvoTest::WriteBytes(path, "[Main]\r\nPath=C:\\Velmora\r\nLanguage=de\r\n"));
+    const std::vector<std::wstring> whole = {L"[Main]", L"Path=C:\\Velmora", L"Language=de"};
+    std::wstring wholeView;
+    ASSERT_TRUE(ReadLogViewText(path, kLogViewLimit, wholeView));
+    long n = 1;
+    for (; n < kMaxAllocations; ++n)
+    {
+        ApplicationsInfo::FolderContent folder(Dir(), L"", L"Test", 0, false);
+        folder.AddProcessor(std::make_unique<IniProcessor>());
+        std::wstring view;
+        bool viewRead = false;
+        FailAllocation(n);
+        EXPECT_NO_THROW(folder.Walk(nullptr, nullptr)) << "allocation " << n;
+        EXPECT_NO_THROW(viewRead = ReadLogViewText(path, kLogViewLimit, view)) << "allocation " << n;
+        if (!Disarm())
+            break;
+        EXPECT_TRUE(!viewRead || view == wholeView) << "allocation " << n;
+        folder.Files().ForEach(
+            [&](const ApplicationsInfo::FileInfo& file)
+            {
+                const std::vector<std::wstring>& lines = file.InfoLines();
+                const bool prefix =
+                    lines.size() <= whole.size() && std::equal(lines.begin(), lines.end(), whole.begin());
+                EXPECT_TRUE(prefix || lines == std::vector<std::wstring>{L"File could not be opened."})
+                    << "allocation " << n;
+            });
+    }
+    EXPECT_LT(n, kMaxAllocations);
 }
 
 } // namespace

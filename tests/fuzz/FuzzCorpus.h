@@ -65,6 +65,10 @@ class Generator
     std::mt19937 m_random;
 };
 
+// Settings and log texts, cut, flipped and broken at their marks, line ends and
+// characters (about 500 of them).
+std::vector<Input> TextInputs(uint32_t seed);
+
 // The version data block (VS_VERSIONINFO) of each damaged copy, cut out on its own.
 std::string VersionBlockOf(const Input& input);
 

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -83,6 +84,11 @@ std::vector<Input> ImageInputs(uint32_t seed)
         for (Input& input : generator.Damage(OrvoTest::Narrow(fixture), image))
             all.push_back(std::move(input));
     }
+    return Selected(std::move(all));
+}
+
+std::vector<Input> Selected(std::vector<Input> all)
+{
     for (std::size_t i = 0; i < all.size(); ++i)
         all[i].name = std::string("#").append(std::to_string(i)).append(" ").append(all[i].name);
     if (const char* only = std::getenv("ORVO_FUZZ_ONLY"); only && *only)
@@ -132,6 +138,27 @@ void Watch::Enter(const std::string& reader, const std::string& input)
     std::lock_guard<std::mutex> hold(g_lock);
     g_current = reader + " " + input;
     g_enteredAt = Now();
+}
+
+GuardedBuffer::GuardedBuffer(std::string_view bytes) : m_size(bytes.size())
+{
+    constexpr std::size_t kPage = 4096;
+    const std::size_t pages = (bytes.size() + kPage - 1) / kPage;
+    m_base = static_cast<uint8_t*>(
+        ::VirtualAlloc(nullptr, (pages + 1) * kPage, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!m_base)
+        return;
+    DWORD old = 0;
+    ::VirtualProtect(m_base + pages * kPage, kPage, PAGE_NOACCESS, &old);
+    m_data = m_base + pages * kPage - bytes.size();
+    if (!bytes.empty())
+        std::memcpy(m_data, bytes.data(), bytes.size());
+}
+
+GuardedBuffer::~GuardedBuffer()
+{
+    if (m_base)
+        ::VirtualFree(m_base, 0, MEM_RELEASE);
 }
 
 } // namespace Fuzz

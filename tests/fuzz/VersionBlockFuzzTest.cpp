@@ -11,41 +11,9 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 
 namespace
 {
-
-// Data that ends where a no-access page begins.
-class GuardedBuffer
-{
-  public:
-    explicit GuardedBuffer(const std::string& bytes)
-    {
-        const std::size_t pages = (bytes.size() + kPage - 1) / kPage;
-        m_base = static_cast<uint8_t*>(
-            ::VirtualAlloc(nullptr, (pages + 1) * kPage, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-        if (!m_base)
-            return;
-        DWORD old = 0;
-        ::VirtualProtect(m_base + pages * kPage, kPage, PAGE_NOACCESS, &old);
-        m_data = m_base + pages * kPage - bytes.size();
-        std::memcpy(m_data, bytes.data(), bytes.size());
-    }
-    ~GuardedBuffer()
-    {
-        if (m_base)
-            ::VirtualFree(m_base, 0, MEM_RELEASE);
-    }
-    GuardedBuffer(const GuardedBuffer&) = delete;
-    GuardedBuffer& operator=(const GuardedBuffer&) = delete;
-    uint8_t* Data() const { return m_data; }
-
-  private:
-    static constexpr std::size_t kPage = 4096;
-    uint8_t* m_base = nullptr;
-    uint8_t* m_data = nullptr;
-};
 
 const wchar_t* const kQueries[] = {
     L"\\",
@@ -72,7 +40,7 @@ TEST(VersionBlockFuzz, QueriesOfSoundBlocksStayInsideTheData)
         if (block.empty())
             continue;
         ++blocks;
-        GuardedBuffer buffer(block);
+        Fuzz::GuardedBuffer buffer(block);
         ASSERT_NE(buffer.Data(), nullptr);
         watch.Enter("version data check", input.name);
         if (!Misc::VersionBlockIsSound(buffer.Data(), block.size()) && !trust)
