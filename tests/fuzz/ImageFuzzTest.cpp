@@ -64,13 +64,15 @@ TEST_F(ImageFuzzTest, DamagedImagesNeverCrashHangOrDisagree)
         const std::wstring path = PathOf(name);
         ASSERT_TRUE(OrvoTest::WriteBytes(path, input.bytes)) << input.name;
 
-        watch.Enter("version reader", input.name);
-        const std::wstring facts = VersionFacts(path);
+        // The file facts below read the version of every input; the version reader
+        // on its own, twice, checks every fifth for the same answer.
+        std::wstring facts;
         if (i % 5 == 0)
         {
+            watch.Enter("version reader", input.name);
+            facts = VersionFacts(path);
             EXPECT_EQ(VersionFacts(path), facts) << "not the same twice: " << input.name;
         }
-        versions += facts != L"none";
 
         watch.Enter("image reader", input.name);
         CpeInfo fromFile;
@@ -96,7 +98,11 @@ TEST_F(ImageFuzzTest, DamagedImagesNeverCrashHangOrDisagree)
         EXPECT_EQ(record->Platform(),
                   fromMemory.IsRecognised() ? CpeInfo::PlatformName(fromMemory.Machine()) : std::wstring())
             << input.name;
-        EXPECT_EQ(record->Version().empty(), facts.find(L"loaded ") != 0) << input.name;
+        if (!facts.empty())
+        {
+            EXPECT_EQ(record->Version().empty(), facts.find(L"loaded ") != 0) << input.name;
+        }
+        versions += !record->Version().empty();
         folder.Files().Clear();
         // Every reader let go of the file again.
         EXPECT_TRUE(::DeleteFileW(path.c_str())) << "still held: " << input.name << " " << ::GetLastError();
@@ -105,10 +111,11 @@ TEST_F(ImageFuzzTest, DamagedImagesNeverCrashHangOrDisagree)
             break;
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("fuzz: %zu damaged images, each read by the version reader, the image reader "
-                "(file and memory), the file facts and the digest; %d kept a version, %d were images; "
-                "%.1f s\n",
-                inputs.size(), versions, recognised, seconds);
+    std::printf(
+        "fuzz: %zu damaged images, each read by the image reader (file and memory) and the file "
+        "facts (version, date, size, platform, digest), every fifth also by the version reader twice; "
+        "%d kept a file version, %d were images; %.1f s\n",
+        inputs.size(), versions, recognised, seconds);
     if (!std::getenv("ORVO_FUZZ_ONLY"))
     {
         EXPECT_GE(inputs.size(), 1000u);
