@@ -111,8 +111,8 @@ TEST_F(ImageFuzzTest, DamagedImagesNeverCrashHangOrDisagree)
         }
 
         watch.Enter("image reader", input.name);
-        CpeInfo fromFile;
-        CpeInfo fromMemory;
+        Misc::CpeInfo fromFile;
+        Misc::CpeInfo fromMemory;
         {
             Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -131,8 +131,9 @@ TEST_F(ImageFuzzTest, DamagedImagesNeverCrashHangOrDisagree)
         ASSERT_NE(record, nullptr) << input.name;
         EXPECT_EQ(record->Size(), std::to_wstring(input.bytes.size())) << input.name;
         EXPECT_EQ(record->Digest(), MemoryDigest(input.bytes)) << input.name;
-        EXPECT_EQ(record->Platform(),
-                  fromMemory.IsRecognised() ? CpeInfo::PlatformName(fromMemory.Machine()) : std::wstring())
+        EXPECT_EQ(record->Platform(), fromMemory.IsRecognised()
+                                          ? Misc::CpeInfo::PlatformName(fromMemory.Machine())
+                                          : std::wstring())
             << input.name;
         if (!facts.empty())
         {

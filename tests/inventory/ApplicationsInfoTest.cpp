@@ -299,7 +299,7 @@ TEST_F(FileFacts, FilesThatChangeUnderTheScan)
     std::wstring deep = Dir();
     for (int i = 0; deep.size() < 300; ++i)
         deep += L"\\folder_with_a_long_name_" + std::to_wstring(i);
-    ASSERT_EQ(CreateDir(deep), 0);
+    ASSERT_EQ(Misc::CreateDir(deep), 0);
     ASSERT_TRUE(::CopyFileW(source.c_str(), (deep + L"\\long.dll").c_str(), FALSE));
     for (const auto& [dir, name] : {std::pair{Dir(), emoji}, std::pair{deep, std::wstring(L"long.dll")}})
     {

@@ -277,8 +277,8 @@ class TreeChanger : public ApplicationsInfo::FileProcessor
             for (const wchar_t* name : {L"one.ini", L"two.ini", L"three.bin"})
                 if (!subFolder.empty() || fileName != name)
                     ::DeleteFileW((m_dir + L"\\" + name).c_str());
-            DeleteDirectoryTree(m_dir + L"\\Gone");
-            DeleteDirectoryTree(m_dir + L"\\NowAFile");
+            Misc::DeleteDirectoryTree(m_dir + L"\\Gone");
+            Misc::DeleteDirectoryTree(m_dir + L"\\NowAFile");
             OrvoTest::WriteBytes(m_dir + L"\\NowAFile", "x");
         }
         return PassOn(folder, mainFolder, subFolder, fileName);

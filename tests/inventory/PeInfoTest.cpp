@@ -304,7 +304,7 @@ TEST(PeFile, NoFileFails)
 
 // A file of 5 GiB whose header puts the NT headers almost 4 GiB in: only the headers
 // are read, the gap is passed over.
-class HugeSource : public PeSource
+class HugeSource : public Misc::PeSource
 {
   public:
     explicit HugeSource(uint32_t lfanew) : m_lfanew(lfanew) {}
@@ -344,7 +344,7 @@ TEST(PeSource, AGapOfGigabytesIsSkippedNotRead)
     for (uint32_t lfanew : {0xFFFFFF00u, 0x80000000u, 0x40u})
     {
         HugeSource source(lfanew);
-        CpeInfo info;
+        Misc::CpeInfo info;
         EXPECT_FALSE(info.Read(&source)) << lfanew; // zeros where the signature should be
         EXPECT_LE(source.read, 64u + 24u) << lfanew;
     }

@@ -237,15 +237,15 @@ TEST_F(FileSystemTest, DeleteDirectoryTreeRemovesEverythingOrStopsAtReadOnly)
 
 TEST_F(FileSystemTest, DeleteDirectoryTreeRemovesLinksNotWhatTheyPointTo)
 {
-    ASSERT_EQ(CreateDir(PathOf(L"outside\\inner")), 0);
+    ASSERT_EQ(Misc::CreateDir(PathOf(L"outside\\inner")), 0);
     ASSERT_TRUE(OrvoTest::WriteBytes(PathOf(L"outside\\keep.txt"), "keep"));
     ASSERT_TRUE(OrvoTest::WriteBytes(PathOf(L"outside\\inner\\keep2.txt"), "keep"));
-    ASSERT_EQ(CreateDir(PathOf(L"tree\\sub")), 0);
+    ASSERT_EQ(Misc::CreateDir(PathOf(L"tree\\sub")), 0);
     ASSERT_TRUE(OrvoTest::WriteBytes(PathOf(L"tree\\sub\\own.txt"), "own"));
     if (!OrvoTest::MakeDirectoryLink(PathOf(L"tree\\sub\\link"), PathOf(L"outside")))
         GTEST_SKIP() << "no directory link can be made here";
 
-    const bool removed = DeleteDirectoryTree(PathOf(L"tree"));
+    const bool removed = Misc::DeleteDirectoryTree(PathOf(L"tree"));
     EXPECT_TRUE(OrvoTest::Exists(PathOf(L"outside\\keep.txt")));
     EXPECT_TRUE(OrvoTest::Exists(PathOf(L"outside\\inner\\keep2.txt")));
     // Windows removes the link itself; Wine cannot, and then the tree stays.
