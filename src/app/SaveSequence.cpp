@@ -23,7 +23,12 @@ bool WriteArchive(const std::wstring& archivePath, const Misc::AttachmentList& a
         return false;
     for (const std::wstring& path : attachments)
         archive.AddFile(Misc::ComposePath(path, Misc::PathFileName), path);
-    return archive.Close();
+    if (archive.Close())
+        return true;
+    // An archive that could not be written to its end (a full disk) would still open
+    // as a smaller, whole-looking one: it is not left behind.
+    ::DeleteFileW(archivePath.c_str());
+    return false;
 }
 
 void ReleaseShared(const std::wstring& path)

@@ -89,10 +89,13 @@ std::wstring RegValueLine(std::wstring_view name, DWORD type, const BYTE* data, 
 {
     std::wstring line;
     AppendNamePart(line, name);
-    if (type == REG_SZ)
+    // A string with a NUL inside cannot stand between quotes: every reader of the file
+    // would end the value there. Its bytes are written as for other types (hex(1)).
+    const std::wstring text = type == REG_SZ ? RegStringData(data, size) : std::wstring();
+    if (type == REG_SZ && text.find(L'\0') == std::wstring::npos)
     {
         line += L'"';
-        line += EscapeRegText(RegStringData(data, size));
+        line += EscapeRegText(text);
         line += L"\"\n";
         return line;
     }

@@ -138,14 +138,8 @@ std::wstring FilePlatformText(const std::wstring& path)
 // from the file's handle and content share one pass (ReadFileFacts); the version
 // resource is looked up only in a file that can hold one, after that pass has let go
 // of the file.
-void ApplicationsInfo::FileInfo::Fill()
+void ApplicationsInfo::FileInfo::FillFacts()
 {
-    m_version.clear();
-    m_date.clear();
-    m_size.clear();
-    m_platform.clear();
-    m_digest.clear();
-
     FileFacts facts = ReadFileFacts(m_fullPath);
     if (facts.mayHoldVersion)
     {
@@ -166,6 +160,30 @@ void ApplicationsInfo::FileInfo::Fill()
     m_size = std::move(facts.size);
     m_platform = std::move(facts.platform);
     m_digest = std::move(facts.digest);
+}
+
+// Memory running out while the facts are read leaves a record that says nothing rather
+// than half of what it found; the scan goes on with the next file.
+void ApplicationsInfo::FileInfo::Fill() noexcept
+{
+    m_version.clear();
+    m_date.clear();
+    m_size.clear();
+    m_platform.clear();
+    m_digest.clear();
+    try
+    {
+        FillFacts();
+    }
+    catch (const std::bad_alloc&)
+    {
+        m_version.clear();
+        m_date.clear();
+        m_platform.clear();
+        m_digest.clear();
+        m_infoLines.clear();
+        m_size = L"0"; // fits the string's own storage: no allocation
+    }
 }
 
 // ---- FileProcessor ----

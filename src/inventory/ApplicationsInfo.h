@@ -46,7 +46,7 @@ class ApplicationsInfo::FileInfo
     const std::wstring& Key() const { return m_name; }
 
     // Reads version resource, date, size, platform and digest of the file.
-    void Fill();
+    void Fill() noexcept;
 
     void AddInfoLine(const std::wstring& line) { m_infoLines.push_back(line); }
     bool FirstInfoLine(std::wstring& text);
@@ -63,6 +63,7 @@ class ApplicationsInfo::FileInfo
 
   private:
     bool InfoLineAtCursor(std::wstring& text);
+    void FillFacts();
 
     std::wstring m_fullPath;
     std::wstring m_name;

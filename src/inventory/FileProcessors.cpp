@@ -144,13 +144,19 @@ bool TextContentProcessor::Process(FolderContent* folder, const std::wstring& ma
     if (ruled && !(flags & Act))
         return true;
     std::vector<std::wstring> lines;
-    if (!ReadTextFileLines(record->FullPath(), lines))
+    const bool read = ReadTextFileLines(record->FullPath(), lines);
+    // Memory running out while the lines are kept leaves the record with those it got;
+    // the walk goes on with the next file.
+    try
     {
-        record->AddInfoLine(L"File could not be opened.");
-        return true;
+        if (!read)
+            record->AddInfoLine(L"File could not be opened.");
+        for (const std::wstring& line : lines)
+            record->AddInfoLine(line);
     }
-    for (const std::wstring& line : lines)
-        record->AddInfoLine(line);
+    catch (const std::bad_alloc&)
+    {
+    }
     return true;
 }
 

@@ -43,6 +43,25 @@ bool WalkSubFolder(FolderContent& parent, const std::wstring& name, Applications
     return true;
 }
 
+// One entry of the listing; true when a file was accepted in it or below it.
+bool VisitEntry(FolderContent& folder, const WIN32_FIND_DATAW& entry, bool flat,
+                ApplicationsInfo::FileProcessor* chain, IStatusInfo* status)
+{
+    const std::wstring name = entry.cFileName;
+    switch (ClassifyWalkEntry(entry.dwFileAttributes, name, flat))
+    {
+    case WalkEntry::Skip:
+        return false;
+    case WalkEntry::Descend:
+        return WalkSubFolder(folder, name, chain, status);
+    case WalkEntry::Offer:
+        if (status)
+            status->Tick(false);
+        return chain->Process(&folder, folder.MainFolder(), folder.SubFolder(), name);
+    }
+    return false;
+}
+
 } // namespace
 
 // Hidden and system entries are treated like all others; the listing's own order is
@@ -60,27 +79,31 @@ bool ApplicationsInfo::FolderContent::Walk(FileProcessor* processors, IStatusInf
     if (!chain)
         return false;
 
+    std::wstring pattern;
+    try
+    {
+        pattern = Misc::JoinPath(m_fullPath, L"*.*");
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false; // a folder that cannot be listed
+    }
     WIN32_FIND_DATAW entry = {};
-    Misc::FindHandle find(::FindFirstFileW(Misc::JoinPath(m_fullPath, L"*.*").c_str(), &entry));
+    Misc::FindHandle find(::FindFirstFileW(pattern.c_str(), &entry));
     if (!find)
         return false;
     const bool flat = (m_options & OptionFlat) != 0;
     bool accepted = false;
     do
     {
-        const std::wstring name = entry.cFileName;
-        switch (ClassifyWalkEntry(entry.dwFileAttributes, name, flat))
+        // Memory running out while one entry is looked at leaves that entry out (a
+        // record keeps what it got); the walk goes on with the next one.
+        try
         {
-        case WalkEntry::Skip:
-            break;
-        case WalkEntry::Descend:
-            accepted = WalkSubFolder(*this, name, chain, status) || accepted;
-            break;
-        case WalkEntry::Offer:
-            if (status)
-                status->Tick(false);
-            accepted = chain->Process(this, m_mainFolder, m_subFolder, name) || accepted;
-            break;
+            accepted = VisitEntry(*this, entry, flat, chain, status) || accepted;
+        }
+        catch (const std::bad_alloc&)
+        {
         }
     } while (::FindNextFileW(find.Get(), &entry));
     return accepted;

@@ -55,6 +55,13 @@ class FileSource : public PeSource
         return read;
     }
 
+    bool Skip(uint32_t count) override
+    {
+        LARGE_INTEGER distance{};
+        distance.QuadPart = count;
+        return ::SetFilePointerEx(m_file, distance, nullptr, FILE_CURRENT) != FALSE;
+    }
+
   private:
     HANDLE m_file;
 };
@@ -79,6 +86,14 @@ class MemorySource : public PeSource
             std::memcpy(buffer, m_data + m_position, n);
         m_position += n;
         return static_cast<uint32_t>(n);
+    }
+
+    bool Skip(uint32_t count) override
+    {
+        if (count > m_size - m_position)
+            return false;
+        m_position += count;
+        return true;
     }
 
   private:
@@ -164,16 +179,10 @@ bool CpeInfo::Read(PeSource* source)
     // The NT headers may follow the DOS header directly (a gap of 0). An offset
     // inside the DOS header wraps to a huge gap and fails the size test.
     const uint32_t gap = Dword(m_dosHeader + kLfanewOffset) - kDosHeaderSize;
-    if (gap > remaining)
+    // The gap is skipped, not read: a damaged offset in a file of several GiB must not
+    // cost reading (and discarding) all of it.
+    if (gap > remaining || !source->Skip(gap))
         return Fail();
-    uint8_t skip[4096];
-    for (uint32_t left = gap; left > 0;)
-    {
-        const uint32_t piece = std::min<uint32_t>(left, sizeof(skip));
-        if (source->Read(skip, piece) != piece)
-            return Fail();
-        left -= piece;
-    }
     remaining -= gap;
 
     if (remaining < kNtHeadersSize)

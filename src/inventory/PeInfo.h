@@ -24,6 +24,8 @@ class PeSource
     virtual bool Length(uint64_t& length) = 0;
     // Reads up to count bytes; gives the number read (fewer only at the end or on an error).
     virtual uint32_t Read(void* buffer, uint32_t count) = 0;
+    // Moves count bytes ahead without reading them; false when that fails.
+    virtual bool Skip(uint32_t count) = 0;
 };
 
 class CpeInfo

@@ -2,7 +2,9 @@
 
 #include "misc/Text.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace
@@ -54,11 +56,28 @@ std::wstring RegistryDataText(const BYTE* data, DWORD size)
     return text;
 }
 
+// Memory running out while the value is read is one more way of not finding it.
 std::wstring ProductKeyReader::ReadString(const std::wstring& valueName, const std::wstring& defaultText,
                                           bool* found)
 {
     if (found)
         *found = false;
+    try
+    {
+        return ReadValueText(valueName, defaultText, found);
+    }
+    catch (const std::bad_alloc&)
+    {
+        m_key.Reset();
+        if (found)
+            *found = false;
+        return defaultText;
+    }
+}
+
+std::wstring ProductKeyReader::ReadValueText(const std::wstring& valueName, const std::wstring& defaultText,
+                                             bool* found)
+{
     std::wstring result = defaultText;
     if (valueName.empty())
         return result;
@@ -79,7 +98,7 @@ std::wstring ProductKeyReader::ReadString(const std::wstring& valueName, const s
         m_status = ::RegQueryValueExW(m_key.Get(), valueName.c_str(), nullptr, nullptr, data.data(), &read);
         if (m_status == ERROR_SUCCESS)
         {
-            result = RegistryDataText(data.data(), read);
+            result = RegistryDataText(data.data(), std::min<DWORD>(read, size));
             if (found)
                 *found = true;
         }

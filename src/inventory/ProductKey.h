@@ -48,6 +48,8 @@ class ProductKeyReader
     DWORD View() const { return m_view; }
 
   private:
+    std::wstring ReadValueText(const std::wstring& valueName, const std::wstring& defaultText, bool* found);
+
     std::wstring m_keyPath;
     LONG m_status = ERROR_SUCCESS;
     Misc::RegKey m_key;

@@ -4,18 +4,21 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <new>
+
 namespace
 {
 
 constexpr wchar_t kEndOfText = 0x1A;
 constexpr wchar_t kReplacement = 0xFFFD;
 
-bool StartsWith(const std::string& bytes, const char* mark, std::size_t length)
+bool StartsWith(std::string_view bytes, const char* mark, std::size_t length)
 {
     return bytes.size() >= length && bytes.compare(0, length, mark, length) == 0;
 }
 
-std::wstring DecodeUtf16(const std::string& bytes, std::size_t from)
+std::wstring DecodeUtf16(std::string_view bytes, std::size_t from)
 {
     std::wstring text;
     text.reserve((bytes.size() - from) / 2 + 1);
@@ -31,21 +34,34 @@ std::wstring DecodeUtf16(const std::string& bytes, std::size_t from)
     return text;
 }
 
-std::wstring DecodeUtf8(const std::string& bytes, std::size_t from)
+// The converter takes an int count: a text of 2 GiB or more goes in pieces, each
+// ending before a byte that starts a character, so no character is split.
+std::wstring DecodeUtf8(std::string_view bytes, std::size_t from)
 {
-    if (bytes.size() <= from)
-        return {};
-    const char* data = bytes.data() + from;
-    const int size = static_cast<int>(bytes.size() - from);
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, data, size, nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0)
-        ::MultiByteToWideChar(CP_UTF8, 0, data, size, text.data(), length);
+    constexpr std::size_t kPiece = 1u << 30;
+    std::wstring text;
+    while (from < bytes.size())
+    {
+        std::size_t length = std::min(kPiece, bytes.size() - from);
+        while (from + length < bytes.size() && length > 1 &&
+               (static_cast<unsigned char>(bytes[from + length]) & 0xC0) == 0x80)
+            --length;
+        const char* data = bytes.data() + from;
+        const int size = static_cast<int>(length);
+        const int count = ::MultiByteToWideChar(CP_UTF8, 0, data, size, nullptr, 0);
+        if (count > 0)
+        {
+            const std::size_t at = text.size();
+            text.resize(at + static_cast<std::size_t>(count));
+            ::MultiByteToWideChar(CP_UTF8, 0, data, size, text.data() + at, count);
+        }
+        from += length;
+    }
     return text;
 }
 
 // Bytes as characters of the same code, up to the end-of-text byte.
-std::wstring DecodeBytes(const std::string& bytes)
+std::wstring DecodeBytes(std::string_view bytes)
 {
     std::wstring text;
     text.reserve(bytes.size());
@@ -80,7 +96,7 @@ std::vector<std::wstring> SplitLines(const std::wstring& text)
 
 } // namespace
 
-std::vector<std::wstring> TextLines(const std::string& bytes)
+std::vector<std::wstring> TextLines(std::string_view bytes)
 {
     if (StartsWith(bytes, "\xFF\xFE", 2))
         return SplitLines(DecodeUtf16(bytes, 2));
@@ -90,25 +106,34 @@ std::vector<std::wstring> TextLines(const std::string& bytes)
 }
 
 // Opened the way the runtime's text mode opens a file: reading, others may read and
-// write meanwhile (the product may be writing its settings).
-bool ReadTextFileLines(const std::wstring& path, std::vector<std::wstring>& lines)
+// write meanwhile (the product may be writing its settings). A file too big for the
+// memory left is a file that could not be read.
+bool ReadTextFileLines(const std::wstring& path, std::vector<std::wstring>& lines) noexcept
 {
     lines.clear();
     Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
-    std::string bytes;
-    char buffer[64 * 1024];
-    for (;;)
+    try
     {
-        DWORD read = 0;
-        if (!::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr))
-            return false;
-        if (read == 0)
-            break;
-        bytes.append(buffer, read);
+        std::string bytes;
+        char buffer[64 * 1024];
+        for (;;)
+        {
+            DWORD read = 0;
+            if (!::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr))
+                return false;
+            if (read == 0)
+                break;
+            bytes.append(buffer, read);
+        }
+        lines = TextLines(bytes);
+        return true;
     }
-    lines = TextLines(bytes);
-    return true;
+    catch (const std::bad_alloc&)
+    {
+        lines.clear();
+        return false;
+    }
 }

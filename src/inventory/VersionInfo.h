@@ -34,6 +34,10 @@ class VersionInfo
     static std::wstring StringPrefixOf(uint16_t language, uint16_t codePage);
 
   private:
+    // Version data beyond this is not a version resource: its lengths are 16-bit.
+    static constexpr DWORD kMaxDataSize = 4 * 1024 * 1024;
+    void FindFixedPartAndTranslation();
+
     bool m_loaded = false;
     std::wstring m_fileName;
     DWORD m_versionHandle = 0;

@@ -265,7 +265,12 @@ bool DeleteDirectoryTree(const std::wstring& dir)
         if (name == L"." || name == L"..")
             continue;
         const std::wstring child = dir + L"\\" + name;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        // A junction or directory link is removed as a link: what it points to is not
+        // part of the tree, and its contents stay.
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            ok = ::RemoveDirectoryW(child.c_str()) != FALSE;
+        else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             ok = DeleteDirectoryTree(child);
         else
             ok = ::DeleteFileW(child.c_str()) != FALSE;

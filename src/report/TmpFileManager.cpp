@@ -30,15 +30,36 @@ void DeleteIfPresent(const std::wstring& path)
         ::DeleteFileW(path.c_str());
 }
 
-// A name such as "..\x" would hand out a path outside the folder, which ReleaseAll
-// would later delete: only paths inside the folder are handed out.
-bool LiesInside(const std::wstring& folder, const std::wstring& path)
+// The full form of a path as the platform resolves it ("..", ".", forward slashes,
+// trailing dots and spaces); empty when it cannot be resolved.
+std::wstring ResolvedPath(const std::wstring& path)
 {
-    std::wstring prefix = folder;
-    if (prefix.empty() || prefix.back() != L'\\')
+    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return {};
+    std::wstring full(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed)
+        return {};
+    full.resize(length);
+    return full;
+}
+
+// A name such as "..\x" or "sub/../../x" would hand out a path outside the folder,
+// which ReleaseAll would later delete: a name is one plain file name, and the path it
+// gives must resolve to a place inside the folder.
+bool LiesInside(const std::wstring& folder, const std::wstring& name, const std::wstring& path)
+{
+    if (name.empty() || name == L"." || name == L".." || name.find_first_of(L"\\/:") != std::wstring::npos)
+        return false;
+    std::wstring prefix = ResolvedPath(folder);
+    if (prefix.empty())
+        return false;
+    if (prefix.back() != L'\\')
         prefix += L'\\';
-    return path.size() > prefix.size() && EqualsNoCase(path.substr(0, prefix.size()), prefix) &&
-           path.find(L"\\..", prefix.size() - 1) == std::wstring::npos;
+    const std::wstring resolved = ResolvedPath(path);
+    return resolved.size() > prefix.size() && EqualsNoCase(resolved.substr(0, prefix.size()), prefix) &&
+           resolved.find(L'\\', prefix.size()) == std::wstring::npos;
 }
 
 } // namespace
@@ -135,7 +156,7 @@ std::wstring AFileManager::Register(const std::wstring& name)
     if (!EnsureFolder())
         return {};
     const std::wstring path = Misc::JoinPath(m_folderPath, name);
-    if (!LiesInside(m_folderPath, path))
+    if (!LiesInside(m_folderPath, name, path))
         return {};
     if (Find(path) || ExistsAt(path))
         return {};

@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace Misc
@@ -111,6 +112,14 @@ bool ReadSome(HANDLE file, void* buffer, DWORD size, DWORD& read) noexcept
 {
     read = 0;
     return ::ReadFile(file, buffer, size, &read, nullptr) != FALSE;
+}
+
+// A file that its program keeps writing while it is archived is taken no further than
+// the size it had when it was opened: what a read brings beyond it is dropped, and the
+// entry ends there.
+DWORD WithinLimit(DWORD read, std::uint64_t limit, std::uint64_t done) noexcept
+{
+    return static_cast<DWORD>(done >= limit ? 0 : std::min<std::uint64_t>(read, limit - done));
 }
 
 bool SeekTo(HANDLE file, std::uint64_t position) noexcept
@@ -231,7 +240,7 @@ class ZipArchive::Writer
         ArchiveFailed,
     };
 
-    Outcome WriteEntry(Entry& entry, HANDLE source, std::uint64_t& position);
+    Outcome WriteEntry(Entry& entry, HANDLE source, std::uint64_t limit, std::uint64_t& position);
     bool Write(const void* data, std::size_t size, std::uint64_t& position) noexcept;
     void Discard(std::uint64_t from) noexcept;
     static void LocalHeader(const Entry& entry, std::uint16_t flags, Bytes& out);
@@ -313,7 +322,7 @@ void ZipArchive::Writer::CentralHeader(const Entry& entry, Bytes& out)
 
 // Local header with provisional values, the data, then the header again with the
 // final flags, CRC and sizes: the archive never needs a data descriptor.
-ZipArchive::Writer::Outcome ZipArchive::Writer::WriteEntry(Entry& entry, HANDLE source,
+ZipArchive::Writer::Outcome ZipArchive::Writer::WriteEntry(Entry& entry, HANDLE source, std::uint64_t limit,
                                                            std::uint64_t& position)
 {
     std::vector<unsigned char> input(kBlockSize);
@@ -345,6 +354,7 @@ ZipArchive::Writer::Outcome ZipArchive::Writer::WriteEntry(Entry& entry, HANDLE 
             DWORD n = 0;
             if (!ReadSome(source, input.data(), kBlockSize, n))
                 return Outcome::SourceFailed;
+            n = WithinLimit(n, limit, bytesRead);
             if (n == 0)
                 break;
             bytesRead += n;
@@ -367,6 +377,7 @@ ZipArchive::Writer::Outcome ZipArchive::Writer::WriteEntry(Entry& entry, HANDLE 
             DWORD n = 0;
             if (!ReadSome(source, input.data(), kBlockSize, n))
                 return Outcome::SourceFailed;
+            n = WithinLimit(n, limit, bytesRead);
             bytesRead += n;
             if (bytesRead > kMaxFieldValue)
                 return Outcome::SourceFailed;
@@ -480,7 +491,7 @@ bool ZipArchive::Writer::Add(const std::wstring& entryName, const std::wstring& 
     entry.localHeaderOffset = static_cast<std::uint32_t>(m_end);
 
     std::uint64_t position = m_end;
-    const Outcome outcome = WriteEntry(entry, source.Get(), position);
+    const Outcome outcome = WriteEntry(entry, source.Get(), size, position);
     if (outcome != Outcome::Written)
     {
         if (outcome == Outcome::ArchiveFailed)

@@ -136,6 +136,20 @@ int AdapterList::Collect(IStatusInfo* status)
 // rather than an endless loop.
 int AdapterList::Collect(IStatusInfo* status, const AdapterQuery& query)
 {
+    // Memory running out part way leaves no half list: no adapters, as for a failed query.
+    try
+    {
+        return CollectFrom(status, query);
+    }
+    catch (const std::bad_alloc&)
+    {
+        Clear();
+        return 0;
+    }
+}
+
+int AdapterList::CollectFrom(IStatusInfo* status, const AdapterQuery& query)
+{
     Clear();
     if (!query)
         return 0;

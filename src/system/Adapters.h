@@ -97,6 +97,9 @@ class AdapterList : public Misc::List<AdapterInfo>
     int Collect(IStatusInfo* status, const AdapterQuery& query);
     // Adds the kept records of a chain; every record, kept or not, ticks once.
     int AddFromChain(const IP_ADAPTER_ADDRESSES* first, IStatusInfo* status);
+
+  private:
+    int CollectFrom(IStatusInfo* status, const AdapterQuery& query);
 };
 
 // Ethernet and IEEE 802.11 adapters with a hardware address are kept.

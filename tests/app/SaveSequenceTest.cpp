@@ -10,6 +10,7 @@
 #include "resource.h"
 #include "TestDialog.h"
 #include "TestSupport.h"
+#include "WineHost.h"
 #include "ZipReader.h"
 
 #include <shobjidl.h>
@@ -330,6 +331,69 @@ TEST_F(SaveSequenceTest, FailuresOfTheReportOrTheArchiveAreReported)
         EXPECT_TRUE(NoStagingFolder()) << c.what;
         EXPECT_TRUE(Exists(log));
     }
+}
+
+// A small file system mounted for one test (under Wine, as root): full after a few
+// hundred KiB, or read-only.
+class SmallDisk
+{
+  public:
+    SmallDisk(const std::wstring& folder, const std::string& options) : m_folder(folder)
+    {
+        ::CreateDirectoryW(folder.c_str(), nullptr);
+        m_unix = OrvoTest::UnixPath(folder);
+        m_mounted = !m_unix.empty() &&
+                    OrvoTest::RunUnixShell("mount -t tmpfs -o " + options + " tmpfs '" + m_unix + "'") == 0;
+    }
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            OrvoTest::RunUnixShell("umount '" + m_unix + "'");
+        ::RemoveDirectoryW(m_folder.c_str());
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool Mounted() const { return m_mounted; }
+
+  private:
+    std::wstring m_folder;
+    std::string m_unix;
+    bool m_mounted = false;
+};
+
+// The archive's disk fills during the save, or cannot be written at all: the save
+// fails, no archive is left that would look whole, the other files stay staged for the
+// next try, and the report's staging folder is gone.
+TEST_F(SaveSequenceTest, ADiskThatIsFullOrReadOnlyFailsTheSaveAndLeavesNoArchive)
+{
+    std::string noise(2 * 1024 * 1024, '\0');
+    uint32_t state = 12345;
+    for (char& c : noise)
+        c = static_cast<char>((state = state * 1103515245u + 12345u) >> 24); // does not deflate
+    const std::wstring big = MakeFile(L"Viewer.log", noise);
+    Misc::AFileManager* exports = new Misc::AFileManager();
+    const std::wstring reg = exports->Register(L"LM_Orvo_32.reg");
+    ASSERT_TRUE(OrvoTest::WriteBytes(reg, "REGEDIT4\r\n"));
+    for (const char* options : {"size=256k", "ro,size=256k"})
+    {
+        SmallDisk disk(PathOf(L"small"), options);
+        if (!disk.Mounted())
+        {
+            exports->ReleaseRef();
+            GTEST_SKIP() << "no small file system can be mounted here (it needs root under Wine)";
+        }
+        answer = PathOf(L"small\\out.zip");
+        targets.writers = {Section(L"System"), Section(L"LogFiles", {big}), Section(L"OtherFiles", {reg})};
+        EXPECT_EQ(SaveSequence(targets), SaveOutcome::Failed) << options;
+        EXPECT_TRUE(std::regex_match(Status(), kFailedAt)) << options << ": " << Status();
+        EXPECT_FALSE(Exists(answer)) << options << ": a partial archive is left";
+        EXPECT_EQ(OrvoTest::ReadBytes(reg), "REGEDIT4\r\n") << options;
+        EXPECT_EQ(OrvoTest::ReadBytes(big).size(), noise.size()) << options;
+        EXPECT_TRUE(Exists(PathOf(L"tmp_Orvo_1"))) << options << ": the other files stay staged";
+        EXPECT_FALSE(Exists(PathOf(L"tmp_Orvo_2"))) << options << ": the report's folder goes";
+    }
+    exports->ReleaseRef();
+    EXPECT_TRUE(NoStagingFolder());
 }
 
 TEST_F(SaveSequenceTest, CancellingChangesNothing)

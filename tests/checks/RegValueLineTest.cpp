@@ -11,7 +11,6 @@
 namespace
 {
 
-
 std::vector<BYTE> Bytes(std::size_t count, BYTE first = 0)
 {
     std::vector<BYTE> bytes(count);
@@ -49,11 +48,13 @@ TEST(RegValueLine, EachTypeInItsForm)
         {"line feed inside the quotes", L"S", REG_SZ, TextBytes(L"a\nb"), L"\"S\"=\"a\nb\"\n"},
         {"no terminating NUL", L"S", REG_SZ, TextBytes(L"ab", false), L"\"S\"=\"ab\"\n"},
         {"odd byte dropped", L"S", REG_SZ, {'a', 0, 'b', 0, 'c'}, L"\"S\"=\"ab\"\n"},
-        {"only one NUL dropped",
+        // A NUL inside the text would end the value for every reader of the file.
+        {"NUL before the terminator",
          L"S",
          REG_SZ,
          {'a', 0, 0, 0, 0, 0},
-         std::wstring(L"\"S\"=\"a") + L'\0' + L"\"\n"},
+         L"\"S\"=hex(1):61,00,00,00,00,00\n"},
+        {"NUL inside", L"S", REG_SZ, {'a', 0, 0, 0, 'b', 0}, L"\"S\"=hex(1):61,00,00,00,62,00\n"},
         {"empty string data", L"S", REG_SZ, {}, L"\"S\"=\"\"\n"},
         {"non-ASCII text", L"Gr\u00fc\u00dfe", REG_SZ, TextBytes(L"\u65e5\u672c"),
          L"\"Gr\u00fc\u00dfe\"=\"\u65e5\u672c\"\n"},

@@ -1,6 +1,7 @@
 #include "inventory/ApplicationsInfo.h"
 
 #include "misc/Handles.h"
+#include "report/FileSystem.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -261,6 +262,54 @@ TEST_F(FileFacts, MissingFileIsStillRecordedWithSizeZero)
     EXPECT_EQ(file->Size(), L"0");
     EXPECT_EQ(file->Date(), L"");
     EXPECT_EQ(file->Digest(), L"");
+}
+
+// Files that change between the listing and their facts: each is still recorded, with
+// the facts that can be had, and nothing stops the scan.
+TEST_F(FileFacts, FilesThatChangeUnderTheScan)
+{
+    const std::wstring source = OrvoTest::FixturePath(L"version_plain.dll");
+    FolderContent folder(Dir(), L"", L"Test", 6, false);
+
+    // Replaced by a directory of the same name.
+    ASSERT_TRUE(::CreateDirectoryW(PathOf(L"now_a_folder.dll").c_str(), nullptr));
+    FileInfo* folderFile = Record(folder, Dir(), L"now_a_folder.dll");
+    ASSERT_NE(folderFile, nullptr);
+    EXPECT_EQ(folderFile->Size(), L"0");
+    EXPECT_EQ(folderFile->Version(), L"");
+    EXPECT_EQ(folderFile->Digest(), L"");
+    EXPECT_EQ(folderFile->Platform(), L"");
+
+    // A version-carrying library held open by another program without sharing.
+    ASSERT_TRUE(::CopyFileW(source.c_str(), PathOf(L"held.dll").c_str(), FALSE));
+    {
+        Misc::FileHandle holder(::CreateFileW(PathOf(L"held.dll").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(holder);
+        FileInfo* held = Record(folder, Dir(), L"held.dll");
+        ASSERT_NE(held, nullptr);
+        EXPECT_EQ(held->Version(), L"");
+        EXPECT_TRUE(held->InfoLines().empty());
+        EXPECT_EQ(held->Digest(), L"");
+    }
+
+    // A name outside the BMP, and a path longer than 260 characters: read in full.
+    const std::wstring emoji = L"vers\U0001F600ion.dll";
+    ASSERT_TRUE(::CopyFileW(source.c_str(), PathOf(emoji).c_str(), FALSE));
+    std::wstring deep = Dir();
+    for (int i = 0; deep.size() < 300; ++i)
+        deep += L"\\folder_with_a_long_name_" + std::to_wstring(i);
+    ASSERT_EQ(Misc::CreateDir(deep), 0);
+    ASSERT_TRUE(::CopyFileW(source.c_str(), (deep + L"\\long.dll").c_str(), FALSE));
+    for (const auto& [dir, name] : {std::pair{Dir(), emoji}, std::pair{deep, std::wstring(L"long.dll")}})
+    {
+        FileInfo* file = Record(folder, dir, name);
+        ASSERT_NE(file, nullptr) << Narrow(name);
+        EXPECT_EQ(file->Version(), L"6.1.2212.15001") << Narrow(name);
+        EXPECT_EQ(file->Size(), std::to_wstring(OrvoTest::ReadBytes(source).size())) << Narrow(name);
+        EXPECT_EQ(file->Digest().size(), 32u) << Narrow(name);
+    }
+    EXPECT_EQ(folder.Files().Count(), 4u);
 }
 
 TEST_F(FileFacts, SizeTextIsTheFullUnsignedSize)

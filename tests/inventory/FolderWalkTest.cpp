@@ -261,4 +261,89 @@ TEST_F(FolderWalkTest, ALinkBackToAnAncestorIsNotFollowed)
     EXPECT_EQ(::GetFileAttributesW(link.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// At the first file it is offered, changes the tree under the walk the way other
+// programs do: the other top files vanish, one sub-folder vanishes and another becomes
+// a file of the same name, so that its listing fails.
+class TreeChanger : public ApplicationsInfo::FileProcessor
+{
+  public:
+    explicit TreeChanger(std::wstring dir) : m_dir(std::move(dir)) {}
+    bool Process(FolderContent* folder, const std::wstring& mainFolder, const std::wstring& subFolder,
+                 const std::wstring& fileName) override
+    {
+        if (!m_changed)
+        {
+            m_changed = true;
+            for (const wchar_t* name : {L"one.ini", L"two.ini", L"three.bin"})
+                if (!subFolder.empty() || fileName != name)
+                    ::DeleteFileW((m_dir + L"\\" + name).c_str());
+            Misc::DeleteDirectoryTree(m_dir + L"\\Gone");
+            Misc::DeleteDirectoryTree(m_dir + L"\\NowAFile");
+            OrvoTest::WriteBytes(m_dir + L"\\NowAFile", "x");
+        }
+        return PassOn(folder, mainFolder, subFolder, fileName);
+    }
+
+  private:
+    std::wstring m_dir;
+    bool m_changed = false;
+};
+
+void CollectRecords(const FolderContent& folder, std::vector<const ApplicationsInfo::FileInfo*>& out)
+{
+    folder.Folders().ForEach([&](const FolderContent& sub) { CollectRecords(sub, out); });
+    folder.Files().ForEach([&](const ApplicationsInfo::FileInfo& f) { out.push_back(&f); });
+}
+
+// Whatever the listing order, the walk ends; a file that is still there has all its
+// facts, one that vanished has the empty ones (a settings file says it could not be
+// opened), and the untouched sub-folder is recorded whole.
+TEST_F(FolderWalkTest, FilesAndFoldersThatVanishDuringTheWalk)
+{
+    MakeDirs({L"Gone", L"NowAFile", L"Keep"});
+    for (const wchar_t* name :
+         {L"one.ini", L"two.ini", L"three.bin", L"Gone\\g.ini", L"NowAFile\\n.ini", L"Keep\\k.ini"})
+        Put(name);
+    FolderContent folder(Dir(), L"", L"Test", 6, false);
+    folder.AddProcessor(std::make_unique<GenericFileProcessor>());
+    folder.AddProcessor(std::make_unique<IniProcessor>());
+    folder.AddProcessor(std::make_unique<TreeChanger>(Dir()));
+    EXPECT_TRUE(folder.Walk(nullptr, nullptr));
+
+    std::vector<const ApplicationsInfo::FileInfo*> records;
+    CollectRecords(folder, records);
+    bool keptWhole = false;
+    for (const ApplicationsInfo::FileInfo* file : records)
+    {
+        const std::string name = Narrow(file->FullPath());
+        const DWORD attributes = ::GetFileAttributesW(file->FullPath().c_str());
+        const bool present =
+            attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+        const bool settings =
+            file->Name().size() > 4 && file->Name().substr(file->Name().size() - 4) == L".ini";
+        if (present)
+        {
+            EXPECT_EQ(file->Digest().size(), 32u) << name;
+            EXPECT_EQ(file->Size(), L"6") << name;
+            if (settings)
+            {
+                EXPECT_EQ(file->InfoLines(), V{L"text"}) << name;
+            }
+        }
+        else
+        {
+            EXPECT_EQ(file->Size(), L"0") << name;
+            EXPECT_EQ(file->Date(), L"") << name;
+            EXPECT_EQ(file->Digest(), L"") << name;
+            if (settings)
+            {
+                EXPECT_EQ(file->InfoLines(), V{L"File could not be opened."}) << name;
+            }
+        }
+        keptWhole |= file->Name() == L"k.ini" && present;
+    }
+    EXPECT_TRUE(keptWhole) << "the untouched sub-folder's file";
+    EXPECT_LE(records.size(), 6u);
+}
+
 } // namespace

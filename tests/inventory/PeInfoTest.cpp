@@ -302,4 +302,79 @@ TEST(PeFile, NoFileFails)
     EXPECT_FALSE(info.IsRecognised());
 }
 
+// A file of 5 GiB whose header puts the NT headers almost 4 GiB in: only the headers
+// are read, the gap is passed over.
+class HugeSource : public Misc::PeSource
+{
+  public:
+    explicit HugeSource(uint32_t lfanew) : m_lfanew(lfanew) {}
+    bool Length(uint64_t& length) override
+    {
+        length = 5ull << 30;
+        return true;
+    }
+    uint32_t Read(void* buffer, uint32_t count) override
+    {
+        auto* bytes = static_cast<uint8_t*>(buffer);
+        std::memset(bytes, 0, count);
+        for (uint32_t i = 0; i < count; ++i, ++m_position)
+        {
+            if (m_position < 2)
+                bytes[i] = "MZ"[m_position];
+            else if (m_position >= 60 && m_position < 64)
+                bytes[i] = static_cast<uint8_t>(m_lfanew >> (8 * (m_position - 60)));
+        }
+        read += count;
+        return count;
+    }
+    bool Skip(uint32_t count) override
+    {
+        m_position += count;
+        return true;
+    }
+    uint64_t read = 0;
+
+  private:
+    uint32_t m_lfanew;
+    uint64_t m_position = 0;
+};
+
+TEST(PeSource, AGapOfGigabytesIsSkippedNotRead)
+{
+    for (uint32_t lfanew : {0xFFFFFF00u, 0x80000000u, 0x40u})
+    {
+        HugeSource source(lfanew);
+        Misc::CpeInfo info;
+        EXPECT_FALSE(info.Read(&source)) << lfanew; // zeros where the signature should be
+        EXPECT_LE(source.read, 64u + 24u) << lfanew;
+    }
+}
+
+class PeFileTest : public OrvoTest::TempDirTest
+{
+};
+
+TEST_F(PeFileTest, SparseFileOfFourGigabytesIsReadQuickly)
+{
+    const std::wstring path = PathOf(L"huge.dll");
+    {
+        Misc::FileHandle file(
+            ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(file);
+        unsigned char header[64] = {'M', 'Z'};
+        header[60] = 0xF0, header[61] = 0xFF, header[62] = 0xFF, header[63] = 0xFF; // 0xFFFFFFF0
+        DWORD written = 0;
+        ASSERT_TRUE(::WriteFile(file.Get(), header, sizeof header, &written, nullptr));
+        LARGE_INTEGER end{};
+        end.QuadPart = (4ll << 30) + 4096;
+        ASSERT_TRUE(::SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(::SetEndOfFile(file.Get()));
+    }
+    const DWORD start = ::GetTickCount();
+    const FileResult r = ReadImageFile(path);
+    EXPECT_FALSE(r.result);
+    EXPECT_LT(::GetTickCount() - start, 2000u) << "the gap was read, not skipped";
+    ::DeleteFileW(path.c_str());
+}
+
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "misc/Handles.h"
 #include "TestSupport.h"
+#include "WineHost.h"
 
 #include <gtest/gtest.h>
 
@@ -232,6 +233,24 @@ TEST_F(FileSystemTest, DeleteDirectoryTreeRemovesEverythingOrStopsAtReadOnly)
     EXPECT_TRUE(OrvoTest::Exists(locked));
 
     EXPECT_FALSE(Misc::DeleteDirectoryTree(PathOf(L"never_made")));
+}
+
+TEST_F(FileSystemTest, DeleteDirectoryTreeRemovesLinksNotWhatTheyPointTo)
+{
+    ASSERT_EQ(Misc::CreateDir(PathOf(L"outside\\inner")), 0);
+    ASSERT_TRUE(OrvoTest::WriteBytes(PathOf(L"outside\\keep.txt"), "keep"));
+    ASSERT_TRUE(OrvoTest::WriteBytes(PathOf(L"outside\\inner\\keep2.txt"), "keep"));
+    ASSERT_EQ(Misc::CreateDir(PathOf(L"tree\\sub")), 0);
+    ASSERT_TRUE(OrvoTest::WriteBytes(PathOf(L"tree\\sub\\own.txt"), "own"));
+    if (!OrvoTest::MakeDirectoryLink(PathOf(L"tree\\sub\\link"), PathOf(L"outside")))
+        GTEST_SKIP() << "no directory link can be made here";
+
+    const bool removed = Misc::DeleteDirectoryTree(PathOf(L"tree"));
+    EXPECT_TRUE(OrvoTest::Exists(PathOf(L"outside\\keep.txt")));
+    EXPECT_TRUE(OrvoTest::Exists(PathOf(L"outside\\inner\\keep2.txt")));
+    // Windows removes the link itself; Wine cannot, and then the tree stays.
+    EXPECT_EQ(removed, !OrvoTest::Exists(PathOf(L"tree")));
+    OrvoTest::RemoveDirectoryLink(PathOf(L"tree\\sub\\link"));
 }
 
 } // namespace

@@ -151,9 +151,30 @@ TEST_F(TmpFileManagerTest, NeverReusesALeftoverFile)
 TEST_F(TmpFileManagerTest, RefusesNamesThatLeaveTheFolder)
 {
     AFileManager manager;
-    for (const wchar_t* name : {L"..\\outside.txt", L"", L"sub\\..\\..\\x.txt", L"..\\tmp_Orvo_1\\..\\y"})
+    const wchar_t* const names[] = {
+        L"..\\outside.txt",
+        L"",
+        L"sub\\..\\..\\x.txt",
+        L"..\\tmp_Orvo_1\\..\\y",
+        // Forward slashes resolve like backslashes.
+        L"sub/../../x.txt",
+        L"../outside.txt",
+        L"a/b.txt",
+        // Names that resolve to the folder itself, a drive or a stream.
+        L".",
+        L"..",
+        L"...",
+        L"C:x.txt",
+        L"x.txt:stream",
+        L"\\\\server\\share\\x",
+        // The path joiner takes a leading ".." of a name for a step up.
+        L"..x.txt",
+    };
+    for (const wchar_t* name : names)
         EXPECT_EQ(manager.Register(name), L"") << Narrow(name);
     EXPECT_EQ(manager.RegisteredCount(), 0u);
+    // Ordinary names with dots stay allowed.
+    EXPECT_FALSE(manager.Register(L"LM_Orvo_32.reg").empty());
 }
 
 TEST_F(TmpFileManagerTest, FindIgnoresLetterCase)

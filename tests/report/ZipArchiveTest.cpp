@@ -8,9 +8,12 @@
 
 #include <winioctl.h>
 
+#include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <random>
+#include <thread>
 
 namespace
 {
@@ -668,6 +671,57 @@ TEST_F(ZipArchiveTest, UnreadableSourceLeavesNoPartialEntry)
     ExpectConsistent(parsed);
     ASSERT_EQ(parsed.entries.size(), 2u);
     EXPECT_EQ(parsed.entries[1].name, "fine2.log");
+}
+
+// A log that its program keeps writing while it is archived: once the archive has
+// taken the first part of it, 8 MiB more are appended. The entry holds exactly the
+// size the file had when it was opened.
+TEST_F(ZipArchiveTest, GrowingSourceIsReadNoFurtherThanItsSizeAtOpening)
+{
+    const std::string first = RandomBytes(8 * 1024 * 1024, 5);
+    const std::wstring log = Source(L"growing.gz", first); // stored: the archive grows as it reads
+    const std::wstring archive = PathOf(L"growing.zip");
+    const std::string more = RandomBytes(8 * 1024 * 1024, 6);
+    std::atomic<bool> done{false};
+    std::atomic<bool> appended{false};
+    std::thread writer(
+        [&]
+        {
+            while (!done && !appended)
+            {
+                WIN32_FILE_ATTRIBUTE_DATA data{};
+                if (::GetFileAttributesExW(archive.c_str(), GetFileExInfoStandard, &data) &&
+                    data.nFileSizeLow > 256 * 1024)
+                {
+                    Misc::FileHandle file(::CreateFileW(log.c_str(), FILE_APPEND_DATA,
+                                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                    DWORD written = 0;
+                    appended = file && ::WriteFile(file.Get(), more.data(), static_cast<DWORD>(more.size()),
+                                                   &written, nullptr);
+                }
+                ::Sleep(1);
+            }
+        });
+    ZipArchive zip;
+    ASSERT_TRUE(zip.Open(archive));
+    EXPECT_TRUE(zip.AddFile(L"growing.gz", log));
+    done = true;
+    writer.join();
+    ASSERT_TRUE(zip.Close());
+    const ParsedArchive parsed = Parse(ReadBytes(archive));
+    ExpectConsistent(parsed);
+    ASSERT_EQ(parsed.entries.size(), 1u);
+    EXPECT_EQ(parsed.entries[0].size, first.size());
+    EXPECT_EQ(parsed.entries[0].crc, Crc32(first));
+    if (!appended)
+        std::printf("note: the log was not appended to while it was read\n");
+    if (WritesArtifacts())
+    {
+        const std::wstring copy = PathOf(L"growing.gz.first");
+        ASSERT_TRUE(WriteBytes(copy, first));
+        Publish(L"zip_growing", archive, {{"growing.gz", copy}});
+    }
 }
 
 // Large sources go through in blocks with the CRC over every byte; a file that
