@@ -13,7 +13,8 @@ std::wstring DriverProbeEndLine(const ProbeResult& result, DWORD limitMs)
     switch (result.outcome)
     {
     case ProbeResult::Outcome::Crashed:
-        return Misc::Format(L"\t[ the driver test ended with exception %08X ]\n", static_cast<unsigned>(result.code));
+        return Misc::Format(L"\t[ the driver test ended with exception %08X ]\n",
+                            static_cast<unsigned>(result.code));
     case ProbeResult::Outcome::TimedOut:
         return Misc::Format(L"\t[ the driver did not answer within %u s; the test was stopped ]\n",
                             static_cast<unsigned>((limitMs + 999) / 1000));

@@ -3,6 +3,7 @@
 #include "checks/DriverProbe.h"
 #include "checks/DriverReport.h"
 #include "inventory/ApplicationsInfo.h"
+#include "inventory/ProbeRunner.h"
 #include "misc/Text.h"
 #include "report/FileSystem.h"
 #include "report/TextLogWriter.h"
@@ -32,6 +33,7 @@ std::wstring RunDriverStep(Misc::AFileManager* manager, IStatusInfo* status, ISc
         manager->Release(path);
         return {};
     }
+    ProbeSession probes; // the driver tests share their unpacked probes
     DriverFileList.ForEach(
         [&](const ApplicationsInfo::FileInfo& file)
         {

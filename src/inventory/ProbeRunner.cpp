@@ -5,19 +5,17 @@
 #include "misc/Handles.h"
 #include "misc/NativeArchitecture.h"
 #include "misc/ProbeProtocol.h"
+#include "misc/Text.h"
 #include "report/TmpFileManager.h"
 #include "resource.h"
 
 namespace
 {
 
-constexpr const wchar_t* kProbeFileName = L"OrvoProbe.exe";
-constexpr const wchar_t* kResultFileName = L"OrvoProbe.txt";
-
 WORD ImageMachine(const std::wstring& path)
 {
-    Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     CpeInfo image;
     return file && image.Read(file) ? image.Machine() : 0;
 }
@@ -50,8 +48,8 @@ bool UnpackProbe(WORD machine, const std::wstring& path)
 // created it (it did not start).
 bool ReadResult(const std::wstring& path, std::wstring& text)
 {
-    Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
     std::string bytes;
@@ -77,21 +75,29 @@ void DeleteProbeFile(const std::wstring& path)
     }
 }
 
-// One probe of one machine type in a staging folder of its own, which goes with
-// everything in it when the test is over. False when that probe could not run.
+ProbeSession* g_session = nullptr;
+
+// One probe of one machine type, in the current session or in a session of its own
+// that ends with the test. False when that probe could not run.
 bool RunProbeOf(WORD machine, const wchar_t* mode, const std::vector<std::wstring>& arguments, DWORD limitMs,
                 ProbeResult& result)
 {
-    Misc::AFileManager staging;
-    const std::wstring program = staging.Register(kProbeFileName);
-    const std::wstring resultPath = staging.Register(kResultFileName);
-    if (program.empty() || resultPath.empty() || !UnpackProbe(machine, program))
+    std::unique_ptr<ProbeSession> own;
+    ProbeSession* session = ProbeSession::Current();
+    if (!session)
+    {
+        own = std::make_unique<ProbeSession>();
+        session = own.get();
+    }
+    const std::wstring program = session->Program(machine);
+    const std::wstring resultPath = session->ResultPath();
+    if (program.empty() || resultPath.empty())
         return false;
     std::vector<std::wstring> commandLine = {mode, resultPath};
     commandLine.insert(commandLine.end(), arguments.begin(), arguments.end());
     const Misc::ChildRun run = Misc::RunChild(program, commandLine, limitMs);
     const bool ran = run.started && ReadResult(resultPath, result.text);
-    DeleteProbeFile(program);
+    session->ReleaseResult(resultPath);
     if (!ran)
         return false;
     result.outcome = ProbeOutcome(run.timedOut, run.exitCode);
@@ -100,6 +106,55 @@ bool RunProbeOf(WORD machine, const wchar_t* mode, const std::vector<std::wstrin
 }
 
 } // namespace
+
+struct ProbeSession::Staging
+{
+    Misc::AFileManager files;
+    std::wstring programs[2]; // x86, x64
+    unsigned results = 0;
+};
+
+ProbeSession::ProbeSession() : m_staging(std::make_unique<Staging>()), m_outer(g_session)
+{
+    g_session = this;
+}
+
+// The probes have ended with their tests; their files may stay busy for a moment.
+ProbeSession::~ProbeSession()
+{
+    g_session = m_outer;
+    for (const std::wstring& program : m_staging->programs)
+        if (!program.empty())
+            DeleteProbeFile(program);
+}
+
+ProbeSession* ProbeSession::Current()
+{
+    return g_session;
+}
+
+std::wstring ProbeSession::Program(WORD machine)
+{
+    std::wstring& program = m_staging->programs[machine == CpeInfo::kMachineX64 ? 1 : 0];
+    if (!program.empty())
+        return program;
+    const std::wstring path =
+        m_staging->files.Register(machine == CpeInfo::kMachineX64 ? L"OrvoProbe64.exe" : L"OrvoProbe32.exe");
+    if (path.empty() || !UnpackProbe(machine, path))
+        return {};
+    program = path;
+    return program;
+}
+
+std::wstring ProbeSession::ResultPath()
+{
+    return m_staging->files.Register(Misc::Format(L"OrvoProbe_%u.txt", ++m_staging->results));
+}
+
+void ProbeSession::ReleaseResult(const std::wstring& path)
+{
+    m_staging->files.Release(path);
+}
 
 WORD OwnMachine()
 {
@@ -133,8 +188,8 @@ ProbeResult::Outcome ProbeOutcome(bool timedOut, DWORD exitCode)
     return ProbeResult::Outcome::Ended;
 }
 
-ProbeResult RunProbe(const std::wstring& imagePath, const wchar_t* mode, const std::vector<std::wstring>& arguments,
-                     DWORD limitMs)
+ProbeResult RunProbe(const std::wstring& imagePath, const wchar_t* mode,
+                     const std::vector<std::wstring>& arguments, DWORD limitMs)
 {
     ProbeResult result;
     for (const WORD machine :

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,34 @@ struct ProbeResult
     std::wstring text; // everything the probe wrote, also when it did not finish
 };
 
+// While a session lives, the probes it unpacked are used again by every test in it;
+// they go when it ends. Without one, each test unpacks its probe and removes it.
+// A scan step that tests many libraries holds one.
+class ProbeSession
+{
+  public:
+    ProbeSession();
+    ~ProbeSession();
+    ProbeSession(const ProbeSession&) = delete;
+    ProbeSession& operator=(const ProbeSession&) = delete;
+
+    // The unpacked probe of `machine`, unpacked now if needed; empty when it cannot be.
+    std::wstring Program(WORD machine);
+    // A new result file name in the session's folder.
+    std::wstring ResultPath();
+    void ReleaseResult(const std::wstring& path);
+
+    static ProbeSession* Current();
+
+  private:
+    struct Staging;
+    std::unique_ptr<Staging> m_staging;
+    ProbeSession* m_outer;
+};
+
 // Runs the probe in `mode` with `arguments` for the image at `imagePath`.
-ProbeResult RunProbe(const std::wstring& imagePath, const wchar_t* mode, const std::vector<std::wstring>& arguments,
-                     DWORD limitMs);
+ProbeResult RunProbe(const std::wstring& imagePath, const wchar_t* mode,
+                     const std::vector<std::wstring>& arguments, DWORD limitMs);
 
 // The machine types of the probes to try, in order, for an image of `imageMachine`:
 // its own where this Windows runs it (native architecture `nativeArchitecture`, a

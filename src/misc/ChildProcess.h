@@ -13,10 +13,10 @@ namespace Misc
 
 struct ChildRun
 {
-    bool started = false;   // the process was created
-    DWORD startError = 0;   // why it was not
-    bool timedOut = false;  // still running at the limit, and ended then
-    DWORD exitCode = 0;     // the code it ended with
+    bool started = false;  // the process was created
+    DWORD startError = 0;  // why it was not
+    bool timedOut = false; // still running at the limit, and ended then
+    DWORD exitCode = 0;    // the code it ended with
 };
 
 // Runs `program` with `arguments` (quoted here) and waits at most `limitMs`.

@@ -57,7 +57,8 @@ void SetProductKeys(const std::wstring* installPath)
                                     nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         Misc::RegKey owner(key);
-        ::RegSetValueExW(key, L"InstallPathPro", 0, REG_SZ, reinterpret_cast<const BYTE*>(installPath->c_str()),
+        ::RegSetValueExW(key, L"InstallPathPro", 0, REG_SZ,
+                         reinterpret_cast<const BYTE*>(installPath->c_str()),
                          static_cast<DWORD>((installPath->size() + 1) * sizeof(wchar_t)));
     }
 }
@@ -67,7 +68,8 @@ bool ProbeRunning()
     Misc::KernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more; more = ::Process32NextW(snapshot.Get(), &entry))
+    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
+         more = ::Process32NextW(snapshot.Get(), &entry))
         if (_wcsicmp(entry.szExeFile, L"OrvoProbe.exe") == 0)
             return true;
     return false;
@@ -168,8 +170,8 @@ TEST_F(ProbeScanTest, LibrariesThatCrashHangOrEndTheProcessCannotTakeTheScanDown
     EXPECT_GT(pinger.PingsDuringProbes(), 20) << "the hanging library alone holds its probe for 5 s";
     EXPECT_EQ(pinger.Unanswered(), 0);
     EXPECT_LT(pinger.LongestDuringProbes(), 1000u) << "the longest time the window took to answer";
-    std::printf("window answered within %llu ms during probes, %llu ms overall\n", pinger.LongestDuringProbes(),
-                pinger.LongestOverall());
+    std::printf("window answered within %llu ms during probes, %llu ms overall\n",
+                pinger.LongestDuringProbes(), pinger.LongestOverall());
 
     SetSaveAsHandler([&](HWND, const std::wstring&) { return m_archive; });
     ::SendMessageW(::GetDlgItem(dialog, IDC_SAVE), BM_CLICK, 0, 0);

@@ -30,8 +30,10 @@ TEST(DriverProbeEndLine, SaysHowAnUnfinishedTestEnded)
     };
     const Case cases[] = {
         {Outcome::Crashed, 0xC0000005, 10000, L"\t[ the driver test ended with exception C0000005 ]\n"},
-        {Outcome::TimedOut, ERROR_TIMEOUT, 10000, L"\t[ the driver did not answer within 10 s; the test was stopped ]\n"},
-        {Outcome::TimedOut, ERROR_TIMEOUT, 2500, L"\t[ the driver did not answer within 3 s; the test was stopped ]\n"},
+        {Outcome::TimedOut, ERROR_TIMEOUT, 10000,
+         L"\t[ the driver did not answer within 10 s; the test was stopped ]\n"},
+        {Outcome::TimedOut, ERROR_TIMEOUT, 2500,
+         L"\t[ the driver did not answer within 3 s; the test was stopped ]\n"},
         {Outcome::Ended, 3, 10000, L"\t[ the driver ended the test with exit code 00000003 ]\n"},
         {Outcome::Completed, Misc::kProbeCompleted, 10000, L""},
     };
@@ -96,7 +98,8 @@ TEST_F(DriverProbeTest, ACrashKeepsTheLinesBeforeItAndTheNextGenerationIsStillTe
     EXPECT_EQ(lines[scan + 1], L"\t[ the driver test ended with exception C0000005 ]");
     EXPECT_EQ(lines[scan + 2], kHyphens);
     EXPECT_EQ(lines[scan + 3], kHyphens) << "the next generation's heading";
-    EXPECT_EQ(lines[scan + 4], L"Try accessing Tarvik USB Boxes using '" + InstallPath(L"UsbDmx12.dll") + L"'");
+    EXPECT_EQ(lines[scan + 4],
+              L"Try accessing Tarvik USB Boxes using '" + InstallPath(L"UsbDmx12.dll") + L"'");
     EXPECT_EQ(CountOf(lines, L"  * Box 0, ID = 9"), 1u);
     EXPECT_EQ(CountOf(lines, L"  * Box firmware version : 2.3"), 1u);
     EXPECT_EQ(CountOf(lines, L"Destroying the LowLevelDriver"), 1u) << "only the finished generation";
@@ -119,9 +122,8 @@ TEST_F(DriverProbeTest, ADriverThatNeverAnswersIsStoppedAtTheLimit)
 
 TEST_F(DriverProbeTest, AFinishedProbeGivesTheWholeBoxTest)
 {
-    Configure(L"UsbDmx.dll",
-              "version 5\nbox 4 0x0102 00000000000000000000000000000000 One\n"
-              "box 7 0x0203 0000A45B010200000000000000000000 Two\n");
+    Configure(L"UsbDmx.dll", "version 5\nbox 4 0x0102 00000000000000000000000000000000 One\n"
+                             "box 7 0x0203 0000A45B010200000000000000000000 Two\n");
     ProbeUsbBoxes(m_writer, InstallDir(), L"UsbDmx.dll", {L"WDAPI921.DLL"});
     const auto lines = Report();
     for (const wchar_t* line :
@@ -148,8 +150,8 @@ TEST_F(DriverProbeTest, ADriverOfTheOtherMachineTypeIsTestedInItsOwnProbe)
     const bool otherRuns = run.started && run.exitCode == Misc::kProbeBadCommandLine;
     if (otherRuns)
     {
-        ASSERT_TRUE(
-            ::CopyFileW((fixtures + L"WDAPI921.dll").c_str(), PathOf(L"System\\WDAPI921.dll").c_str(), FALSE));
+        ASSERT_TRUE(::CopyFileW((fixtures + L"WDAPI921.dll").c_str(), PathOf(L"System\\WDAPI921.dll").c_str(),
+                                FALSE));
     }
 
     ProbeUsbBoxes(m_writer, InstallDir(), L"UsbDmx.dll", {L"WDAPI921.DLL"});

@@ -35,7 +35,8 @@ TEST(ProbeMachines, TheLibrarysOwnMachineWhereWindowsRunsItThenTheProgramsOwn)
         {0, kX86, PROCESSOR_ARCHITECTURE_AMD64, {kX86}}, // no image at all
     };
     for (const Case& c : cases)
-        EXPECT_EQ(ProbeMachines(c.image, c.own, c.native), c.expected) << c.image << " " << c.own << " " << c.native;
+        EXPECT_EQ(ProbeMachines(c.image, c.own, c.native), c.expected)
+            << c.image << " " << c.own << " " << c.native;
 }
 
 TEST(ProbeOutcome, TheExitCodeTellsHowTheProbeEnded)
@@ -60,7 +61,8 @@ TEST(QuoteArgument, TheRuntimeReadsEveryArgumentBack)
 std::wstring SystemText(DWORD code)
 {
     wchar_t* text = nullptr;
-    ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+    ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                         FORMAT_MESSAGE_IGNORE_INSERTS,
                      nullptr, code, LANG_USER_DEFAULT, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
     std::wstring result = text ? text : L"";
     ::LocalFree(text);
@@ -145,7 +147,8 @@ TEST_F(LoadProbeTest, EveryWayAnInitialisationEndsGivesItsLine)
     };
     for (const Case& c : cases)
     {
-        const std::wstring path = Install(OrvoTest::FixturePath(std::wstring(L"probes\\") + c.fixture), c.fixture);
+        const std::wstring path =
+            Install(OrvoTest::FixturePath(std::wstring(L"probes\\") + c.fixture), c.fixture);
         EXPECT_EQ(LibraryLoadDetail(path), c.expected) << Narrow(c.fixture);
     }
     const std::wstring crash = Install(OrvoTest::FixturePath(L"probes\\OrvoLoad_crash.dll"), L"crash.dll");
