@@ -39,6 +39,8 @@ bool IsScanned(HWND dialog)
     return ::IsWindow(dialog) && std::regex_match(StatusText(dialog), scanned);
 }
 
+// The older brand's key: the other window tests of this prefix use the current brand's,
+// whose tree they remove as they start.
 void SetProductKeys(const std::wstring* installPath)
 {
     for (DWORD view : {ProductKeyReader::kView32, ProductKeyReader::kView64})
@@ -48,11 +50,11 @@ void SetProductKeys(const std::wstring* installPath)
         if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, view | KEY_ALL_ACCESS, &key) == ERROR_SUCCESS)
         {
             software.Reset(key);
-            ::RegDeleteTreeW(software.Get(), L"Varnholt Brevik");
+            ::RegDeleteTreeW(software.Get(), L"Tarvik");
         }
         if (!installPath)
             continue;
-        const std::wstring product = ProductKeyPath(L"Varnholt Brevik", L"Orvo", 0x600);
+        const std::wstring product = ProductKeyPath(L"Tarvik", L"Orvo", 0x600);
         ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, product.c_str(), 0, nullptr, 0, view | KEY_ALL_ACCESS,
                                     nullptr, &key, nullptr),
                   ERROR_SUCCESS);
@@ -70,7 +72,7 @@ bool ProbeRunning()
     entry.dwSize = sizeof entry;
     for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
          more = ::Process32NextW(snapshot.Get(), &entry))
-        if (_wcsicmp(entry.szExeFile, L"OrvoProbe.exe") == 0)
+        if (_wcsnicmp(entry.szExeFile, L"OrvoProbe", 9) == 0)
             return true;
     return false;
 }

@@ -46,24 +46,18 @@ TEST(DriverProbeEndLine, SaysHowAnUnfinishedTestEnded)
     }
 }
 
-// The probe is a process of its own: the fake drivers' dependencies reach it through
-// the search path, as a real driver's do.
 class DriverProbeTest : public OrvoTest::FakeDriverTest
 {
   protected:
     void SetUp() override
     {
         OrvoTest::FakeDriverTest::SetUp();
-        wchar_t path[32767] = {};
-        ::GetEnvironmentVariableW(L"PATH", path, 32767);
-        m_path = std::make_unique<OrvoTest::ScopedEnv>(L"PATH", PathOf(L"System") + L";" + path);
         m_report = PathOf(L"report.txt");
         ASSERT_TRUE(m_writer.Open(m_report));
     }
     void TearDown() override
     {
         m_writer.Close();
-        m_path.reset();
         OrvoTest::FakeDriverTest::TearDown();
     }
 
@@ -80,9 +74,6 @@ class DriverProbeTest : public OrvoTest::FakeDriverTest
 
     TextLogWriter m_writer;
     std::wstring m_report;
-
-  private:
-    std::unique_ptr<OrvoTest::ScopedEnv> m_path;
 };
 
 TEST_F(DriverProbeTest, ACrashKeepsTheLinesBeforeItAndTheNextGenerationIsStillTested)

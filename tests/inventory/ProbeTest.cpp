@@ -90,7 +90,7 @@ std::size_t RunningProbes()
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry))
-        count += _wcsicmp(entry.szExeFile, L"OrvoProbe.exe") == 0;
+        count += _wcsnicmp(entry.szExeFile, L"OrvoProbe", 9) == 0;
     ::CloseHandle(snapshot);
     return count;
 }
