@@ -28,12 +28,13 @@ std::wstring DriverProbeEndLine(const ProbeResult& result, DWORD limitMs)
     return {};
 }
 
-void ProbeUsbBoxes(TextLogWriter& writer, const std::wstring& folder, const std::wstring& library,
+void ProbeUsbBoxes(Misc::TextLogWriter& writer, const std::wstring& folder, const std::wstring& library,
                    const std::vector<std::wstring>& dependencies, DWORD limitMs)
 {
     std::vector<std::wstring> arguments = {folder, library};
     arguments.insert(arguments.end(), dependencies.begin(), dependencies.end());
-    const ProbeResult result = RunProbe(JoinPath(folder, library), Misc::kProbeDriver, arguments, limitMs);
+    const ProbeResult result =
+        RunProbe(Misc::JoinPath(folder, library), Misc::kProbeDriver, arguments, limitMs);
     if (result.outcome == ProbeResult::Outcome::NotRun)
     {
         TestUsbBoxes(writer, folder, library, dependencies);

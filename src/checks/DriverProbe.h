@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+namespace Misc
+{
 class TextLogWriter;
+}
 struct ProbeResult;
 
 // The box search takes 2000 ms; the rest is the driver's own time to start and stop.
@@ -16,7 +19,7 @@ constexpr DWORD kDriverTestLimitMs = 10000;
 
 // Writes what the probe wrote; when the probe did not finish, one line that says why
 // and the closing hyphen line follow. Where no probe can start, the test runs here.
-void ProbeUsbBoxes(TextLogWriter& writer, const std::wstring& folder, const std::wstring& library,
+void ProbeUsbBoxes(Misc::TextLogWriter& writer, const std::wstring& folder, const std::wstring& library,
                    const std::vector<std::wstring>& dependencies, DWORD limitMs = kDriverTestLimitMs);
 
 // The line that ends the report of an unfinished probe (with its line feed), or

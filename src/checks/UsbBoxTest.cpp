@@ -7,11 +7,11 @@
 
 // The test of one driver generation, as it runs inside the probe process (or, with a
 // replaced clock, in the program itself).
-void TestUsbBoxes(TextLogWriter& writer, const std::wstring& folder, const std::wstring& library,
+void TestUsbBoxes(Misc::TextLogWriter& writer, const std::wstring& folder, const std::wstring& library,
                   const std::vector<std::wstring>& dependencies, IScanClock& clock, LowLevelDriver* driverIn)
 {
     LowLevelDriver& driver = driverIn ? *driverIn : LowLevelDriver::Instance();
-    const std::wstring path = JoinPath(folder, library);
+    const std::wstring path = Misc::JoinPath(folder, library);
     writer.Write(kHyphenLine);
     writer.Write(Misc::Format(L"Try accessing Tarvik USB Boxes using '%ls'\n", path.c_str()));
     if (!DriverFileExists(path))

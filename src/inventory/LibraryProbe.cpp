@@ -29,5 +29,5 @@ std::wstring LibraryLoadDetail(const std::wstring& path)
     const ProbeResult result = RunProbe(path, Misc::kProbeLoad, {path}, kLoadTestLimitMs);
     if (result.outcome == ProbeResult::Outcome::NotRun)
         return LibraryLoadDetailHere(path);
-    return ProbedLoadDetail(result, ComposePath(path, PathFileName));
+    return ProbedLoadDetail(result, Misc::ComposePath(path, Misc::PathFileName));
 }

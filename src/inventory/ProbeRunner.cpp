@@ -16,13 +16,13 @@ WORD ImageMachine(const std::wstring& path)
 {
     Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    CpeInfo image;
+    Misc::CpeInfo image;
     return file && image.Read(file) ? image.Machine() : 0;
 }
 
 int ProbeResourceId(WORD machine)
 {
-    return machine == CpeInfo::kMachineX64 ? IDR_PROBE_X64 : IDR_PROBE_X86;
+    return machine == Misc::CpeInfo::kMachineX64 ? IDR_PROBE_X64 : IDR_PROBE_X86;
 }
 
 // Writes the probe program carried in this program's resources to `path`.
@@ -135,11 +135,11 @@ ProbeSession* ProbeSession::Current()
 
 std::wstring ProbeSession::Program(WORD machine)
 {
-    std::wstring& program = m_staging->programs[machine == CpeInfo::kMachineX64 ? 1 : 0];
+    std::wstring& program = m_staging->programs[machine == Misc::CpeInfo::kMachineX64 ? 1 : 0];
     if (!program.empty())
         return program;
-    const std::wstring path =
-        m_staging->files.Register(machine == CpeInfo::kMachineX64 ? L"OrvoProbe64.exe" : L"OrvoProbe32.exe");
+    const std::wstring path = m_staging->files.Register(
+        machine == Misc::CpeInfo::kMachineX64 ? L"OrvoProbe64.exe" : L"OrvoProbe32.exe");
     if (path.empty() || !UnpackProbe(machine, path))
         return {};
     program = path;
@@ -159,18 +159,18 @@ void ProbeSession::ReleaseResult(const std::wstring& path)
 WORD OwnMachine()
 {
 #if defined(_WIN64)
-    return CpeInfo::kMachineX64;
+    return Misc::CpeInfo::kMachineX64;
 #else
-    return CpeInfo::kMachineX86;
+    return Misc::CpeInfo::kMachineX86;
 #endif
 }
 
 std::vector<WORD> ProbeMachines(WORD imageMachine, WORD ownMachine, WORD nativeArchitecture)
 {
     const bool runsHere =
-        imageMachine == CpeInfo::kMachineX86 ||
-        (imageMachine == CpeInfo::kMachineX64 && (nativeArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
-                                                  nativeArchitecture == PROCESSOR_ARCHITECTURE_ARM64));
+        imageMachine == Misc::CpeInfo::kMachineX86 ||
+        (imageMachine == Misc::CpeInfo::kMachineX64 && (nativeArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
+                                                        nativeArchitecture == PROCESSOR_ARCHITECTURE_ARM64));
     if (runsHere && imageMachine != ownMachine)
         return {imageMachine, ownMachine};
     return {ownMachine};

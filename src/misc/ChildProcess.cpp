@@ -68,6 +68,10 @@ std::wstring QuoteArgument(const std::wstring& argument)
     return quoted + L"\"";
 }
 
+// Keyboard input for a dialog goes through the dialog manager, as in its own loop, so
+// that the About box opened during a scan answers Enter and Escape. A quit request
+// taken from the queue here is not lost: it is posted again once the queue is empty,
+// for the modal loop to see after the running sequence has returned.
 void PumpWaitingMessages()
 {
     bool quit = false;

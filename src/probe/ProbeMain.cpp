@@ -24,7 +24,8 @@ LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* exception)
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-bool RunTest(TextLogWriter& writer, const std::wstring& mode, const std::vector<std::wstring>& arguments)
+bool RunTest(Misc::TextLogWriter& writer, const std::wstring& mode,
+             const std::vector<std::wstring>& arguments)
 {
     if (mode == Misc::kProbeLoad && arguments.size() == 1)
         return writer.Write(LibraryLoadDetailHere(arguments[0]));
@@ -53,7 +54,7 @@ int wmain(int argc, wchar_t** argv)
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     if (argc < 3)
         return static_cast<int>(Misc::kProbeBadCommandLine);
-    TextLogWriter writer;
+    Misc::TextLogWriter writer;
     if (!writer.Open(argv[2]))
         return static_cast<int>(Misc::kProbeNoResultFile);
     const std::vector<std::wstring> arguments(argv + 3, argv + argc);

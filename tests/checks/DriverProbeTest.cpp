@@ -72,7 +72,7 @@ class DriverProbeTest : public OrvoTest::FakeDriverTest
         return static_cast<std::size_t>(std::find(lines.begin(), lines.end(), line) - lines.begin());
     }
 
-    TextLogWriter m_writer;
+    Misc::TextLogWriter m_writer;
     std::wstring m_report;
 };
 

@@ -14,8 +14,8 @@ namespace
 using OrvoTest::Narrow;
 using Outcome = ProbeResult::Outcome;
 
-constexpr WORD kX86 = CpeInfo::kMachineX86;
-constexpr WORD kX64 = CpeInfo::kMachineX64;
+constexpr WORD kX86 = Misc::CpeInfo::kMachineX86;
+constexpr WORD kX64 = Misc::CpeInfo::kMachineX64;
 
 TEST(ProbeMachines, TheLibrarysOwnMachineWhereWindowsRunsItThenTheProgramsOwn)
 {
@@ -31,7 +31,7 @@ TEST(ProbeMachines, TheLibrarysOwnMachineWhereWindowsRunsItThenTheProgramsOwn)
         {kX64, kX86, PROCESSOR_ARCHITECTURE_ARM64, {kX64, kX86}},
         {kX64, kX86, PROCESSOR_ARCHITECTURE_INTEL, {kX86}}, // 32-bit Windows
         {kX86, kX86, PROCESSOR_ARCHITECTURE_INTEL, {kX86}},
-        {CpeInfo::kMachineItanium, kX64, PROCESSOR_ARCHITECTURE_AMD64, {kX64}},
+        {Misc::CpeInfo::kMachineItanium, kX64, PROCESSOR_ARCHITECTURE_AMD64, {kX64}},
         {0, kX86, PROCESSOR_ARCHITECTURE_AMD64, {kX86}}, // no image at all
     };
     for (const Case& c : cases)
