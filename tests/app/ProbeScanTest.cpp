@@ -24,6 +24,10 @@
 namespace
 {
 
+// Every installed-files scan sees every product key of the prefix: the window tests
+// that set product keys scan one at a time.
+constexpr wchar_t kProductRegistryLock[] = L"OrvoTest.ProductRegistry";
+
 using OrvoTest::Narrow;
 
 std::wstring StatusText(HWND dialog)
@@ -131,6 +135,7 @@ class ProbeScanTest : public OrvoTest::TempDirTest
     void SetUp() override
     {
         TempDirTest::SetUp();
+        m_registryLock = std::make_unique<OrvoTest::PrefixLock>(kProductRegistryLock);
         m_keep = ::GetEnvironmentVariableW(L"ORVO_PROBE_ARTIFACTS", nullptr, 0) > 0;
         m_install = PathOf(L"Install");
         m_archive = m_keep ? OrvoTest::ArtifactPath(L"probe_scan.zip") : PathOf(L"saved.zip");
@@ -155,6 +160,7 @@ class ProbeScanTest : public OrvoTest::TempDirTest
         ASSERT_TRUE(::CopyFileW(source.c_str(), (m_install + L"\\" + relative).c_str(), FALSE));
     }
 
+    std::unique_ptr<OrvoTest::PrefixLock> m_registryLock;
     bool m_keep = false;
     std::wstring m_install;
     std::wstring m_archive;
