@@ -13,6 +13,11 @@
 #define IDR_MAINFRAME 128 // application icon
 #define IDS_ABOUTBOX 101  // window-menu entry "&About OrvoDiag..."
 
+// The probe programs that load a library or test a driver in a process of its own,
+// one per machine type; unpacked when a test needs them.
+#define IDR_PROBE_X86 150
+#define IDR_PROBE_X64 151
+
 // Window-menu command of the About entry (low four bits clear, as system commands need).
 #define IDM_ABOUTBOX 0x0010
 

@@ -1,27 +1,13 @@
 #include "checks/DriverStep.h"
 
-#include "checks/LowLevelDriver.h"
+#include "checks/DriverProbe.h"
+#include "checks/DriverReport.h"
 #include "inventory/ApplicationsInfo.h"
+#include "inventory/ProbeRunner.h"
 #include "misc/Text.h"
 #include "report/FileSystem.h"
 #include "report/TextLogWriter.h"
 #include "report/TmpFileManager.h"
-
-#include <io.h>
-
-namespace
-{
-
-const wchar_t* const kEqualsLine = L"========================================\n";
-const wchar_t* const kHyphenLine = L"----------------------------------------\n";
-const wchar_t* const kMissingFileLine = L"\t[ file does not exist ]\n";
-
-bool FileExists(const std::wstring& path)
-{
-    return ::_waccess(path.c_str(), 0) == 0;
-}
-
-} // namespace
 
 const std::vector<DriverGeneration>& DriverGenerations()
 {
@@ -47,6 +33,7 @@ std::wstring RunDriverStep(Misc::AFileManager* manager, IStatusInfo* status, ISc
         manager->Release(path);
         return {};
     }
+    ProbeSession probes; // the driver tests share their unpacked probes
     DriverFileList.ForEach(
         [&](const ApplicationsInfo::FileInfo& file)
         {
@@ -64,38 +51,19 @@ void TestUsbDriverFile(Misc::TextLogWriter& writer, const std::wstring& path, IS
 {
     writer.Write(kEqualsLine);
     writer.Write(Misc::Format(L"TESTING '%ls'\n", path.c_str()));
-    if (!FileExists(path))
+    if (!DriverFileExists(path))
         writer.Write(kMissingFileLine);
     writer.Write(kEqualsLine);
 
     const std::wstring folder = Misc::ComposePath(path, Misc::PathFolder);
+    // Each generation runs in a probe process; a replaced clock (a test's) can only
+    // drive a test in this process.
+    const bool probe = &clock == &SystemScanClock();
     for (const DriverGeneration& generation : DriverGenerations())
-        TestUsbBoxes(writer, folder, generation.library, generation.dependencies, clock);
-}
-
-void TestUsbBoxes(Misc::TextLogWriter& writer, const std::wstring& folder, const std::wstring& library,
-                  const std::vector<std::wstring>& dependencies, IScanClock& clock, LowLevelDriver* driverIn)
-{
-    LowLevelDriver& driver = driverIn ? *driverIn : LowLevelDriver::Instance();
-    const std::wstring path = Misc::JoinPath(folder, library);
-    writer.Write(kHyphenLine);
-    writer.Write(Misc::Format(L"Try accessing Tarvik USB Boxes using '%ls'\n", path.c_str()));
-    if (!FileExists(path))
-        writer.Write(kMissingFileLine);
-    writer.Write(kHyphenLine);
-
-    driver.Construct(&writer, folder, library, dependencies);
-    if (driver.Initialize())
     {
-        const std::vector<std::uint8_t> boxes = ScanForBoxes(driver, clock);
-        driver.Log(L"Found %d boxes", false, static_cast<int>(boxes.size()));
-        driver.Log(L"Getting information from all found boxes", false);
-        ReportBoxes(driver, boxes);
-        driver.Log(L"Closing all found boxes", false);
-        for (const std::uint8_t id : boxes)
-            driver.Call(DriverCloseBox, id, 0, nullptr);
-        driver.Uninitialize();
+        if (probe)
+            ProbeUsbBoxes(writer, folder, generation.library, generation.dependencies);
+        else
+            TestUsbBoxes(writer, folder, generation.library, generation.dependencies, clock);
     }
-    driver.Destroy();
-    writer.Write(kHyphenLine);
 }

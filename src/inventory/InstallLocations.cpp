@@ -1,6 +1,7 @@
 #include "inventory/InstallLocations.h"
 
 #include "inventory/FileProcessors.h"
+#include "inventory/ProbeRunner.h"
 #include "inventory/ProductKey.h"
 #include "misc/CollectorContracts.h"
 #include "misc/NativeArchitecture.h"
@@ -275,5 +276,7 @@ void ApplicationsInfo::Scan(IStatusInfo* status)
     Clear();
     ProcessRegisteredFolders(*m_root);
     ProcessOwnFolder(*m_root);
+    // The load tests of the walk share their unpacked probes.
+    ProbeSession probes;
     m_root->Walk(nullptr, status);
 }

@@ -52,9 +52,32 @@ std::wstring LoadFailedLine(unsigned long code, const wchar_t* systemText, const
     return line;
 }
 
+namespace
+{
+
+bool LoadSystemText(unsigned long code, std::wstring& text)
+{
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(kSystemTextFlags, nullptr, code, LANG_USER_DEFAULT,
+                                          reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    Misc::LocalMemory owner(buffer);
+    if (length == 0 || !buffer)
+        return false;
+    text = buffer;
+    return true;
+}
+
+} // namespace
+
+std::wstring LoadFailedDetail(unsigned long code, const std::wstring& fileName)
+{
+    std::wstring text;
+    return LoadFailedLine(code, LoadSystemText(code, text) ? text.c_str() : nullptr, fileName);
+}
+
 // The library is loaded into this process, so its own initialisation runs here; its
 // dependencies are searched in its folder first.
-std::wstring LibraryLoadDetail(const std::wstring& path)
+std::wstring LibraryLoadDetailHere(const std::wstring& path)
 {
     DWORD error = ERROR_SUCCESS;
     Misc::ModuleHandle module;
@@ -67,10 +90,5 @@ std::wstring LibraryLoadDetail(const std::wstring& path)
     if (module)
         return L"Loaded correctly.";
 
-    wchar_t* text = nullptr;
-    const DWORD length = ::FormatMessageW(kSystemTextFlags, nullptr, error, LANG_USER_DEFAULT,
-                                          reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-    Misc::LocalMemory buffer(text);
-    return LoadFailedLine(error, length > 0 && text ? text : nullptr,
-                          Misc::ComposePath(path, Misc::PathFileName));
+    return LoadFailedDetail(error, Misc::ComposePath(path, Misc::PathFileName));
 }

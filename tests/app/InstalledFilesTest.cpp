@@ -20,6 +20,10 @@
 namespace
 {
 
+// Every installed-files scan sees every product key of the prefix: the window tests
+// that set product keys scan one at a time.
+constexpr wchar_t kProductRegistryLock[] = L"OrvoTest.ProductRegistry";
+
 using OrvoTest::Narrow;
 
 std::wstring StatusText(HWND dialog)
@@ -64,6 +68,7 @@ class InstalledFilesTest : public OrvoTest::TempDirTest
     void SetUp() override
     {
         TempDirTest::SetUp();
+        m_registryLock = std::make_unique<OrvoTest::PrefixLock>(kProductRegistryLock);
         RemoveProductKeys();
         // With ORVO_INSTALLED_ARTIFACTS set, the folder and the archive are kept for the
         // checks with md5sum and Python's XML parser.
@@ -108,6 +113,7 @@ class InstalledFilesTest : public OrvoTest::TempDirTest
         return labels;
     }
 
+    std::unique_ptr<OrvoTest::PrefixLock> m_registryLock;
     bool m_keep = false;
     std::wstring m_install;
     std::wstring m_archive;

@@ -18,12 +18,17 @@ void FakeDriverTest::SetUp()
     for (const wchar_t* name : {L"WDAPI921.dll", L"WDAPI1200.dll"})
         ASSERT_TRUE(::CopyFileW(FixturePath(std::wstring(L"usbdmx\\") + name).c_str(),
                                 (m_dependencies + L"\\" + name).c_str(), FALSE));
-    // The dependencies are loaded by their bare names through the library search path.
+    // The dependencies are loaded by their bare names through the library search path:
+    // here, and in the probe processes, which find them on the search path they inherit.
     ASSERT_TRUE(::SetDllDirectoryW(m_dependencies.c_str()));
+    std::wstring path(32767, L'\0');
+    path.resize(::GetEnvironmentVariableW(L"PATH", path.data(), static_cast<DWORD>(path.size())));
+    m_path = std::make_unique<ScopedEnv>(L"PATH", m_dependencies + L";" + path);
 }
 
 void FakeDriverTest::TearDown()
 {
+    m_path.reset();
     ::SetDllDirectoryW(nullptr);
     TempDirTest::TearDown();
 }

@@ -6,6 +6,7 @@
 #include "checks/BoxScan.h"
 #include "TestSupport.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,7 @@ class FakeDriverTest : public TempDirTest
   private:
     std::wstring m_install;
     std::wstring m_dependencies;
+    std::unique_ptr<ScopedEnv> m_path;
 };
 
 // The report's text after its byte order mark; fails the test when the mark is missing.

@@ -92,4 +92,18 @@ class MessageBoxCapture
     std::vector<CapturedBox> m_boxes;
 };
 
+// Holds a mutex named in the Wine prefix (shared by every test program of the prefix)
+// while it lives: tests that write the same registry keys take turns.
+class PrefixLock
+{
+  public:
+    explicit PrefixLock(const wchar_t* name);
+    ~PrefixLock();
+    PrefixLock(const PrefixLock&) = delete;
+    PrefixLock& operator=(const PrefixLock&) = delete;
+
+  private:
+    HANDLE m_mutex;
+};
+
 } // namespace OrvoTest

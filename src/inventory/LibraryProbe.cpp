@@ -1,0 +1,33 @@
+#include "inventory/LibraryLoadTest.h"
+#include "inventory/ProbeRunner.h"
+#include "misc/ProbeProtocol.h"
+#include "report/FileSystem.h"
+
+// A crash gives its exception code, with the system's text where it has one; a hang
+// gives the code of a timeout with its text. A library that ended the probe itself
+// gives that exit code alone: it is the library's number, not a system error.
+std::wstring ProbedLoadDetail(const ProbeResult& result, const std::wstring& fileName)
+{
+    switch (result.outcome)
+    {
+    case ProbeResult::Outcome::Completed:
+        return result.text;
+    case ProbeResult::Outcome::Crashed:
+    case ProbeResult::Outcome::TimedOut:
+        return LoadFailedDetail(result.code, fileName);
+    case ProbeResult::Outcome::Ended:
+        return LoadFailedLine(result.code, nullptr, fileName);
+    case ProbeResult::Outcome::NotRun:
+        break;
+    }
+    return {};
+}
+
+// Where no probe can be started at all, the library is loaded here, as it always was.
+std::wstring LibraryLoadDetail(const std::wstring& path)
+{
+    const ProbeResult result = RunProbe(path, Misc::kProbeLoad, {path}, kLoadTestLimitMs);
+    if (result.outcome == ProbeResult::Outcome::NotRun)
+        return LibraryLoadDetailHere(path);
+    return ProbedLoadDetail(result, Misc::ComposePath(path, Misc::PathFileName));
+}

@@ -1,0 +1,67 @@
+#pragma once
+// Runs one test of a foreign library (its load, or a driver generation) in a probe
+// process of the library's own machine type, so that a library that crashes, hangs or
+// ends its process during the test never takes the scan down with it.
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+struct ProbeResult
+{
+    enum class Outcome
+    {
+        NotRun,    // no probe could be started: the caller tests in its own process
+        Completed, // the probe finished the test
+        Crashed,   // an exception ended the probe; `code` is the exception code
+        Ended,     // the library ended the probe; `code` is its exit code
+        TimedOut,  // the probe did not finish within the limit and was ended
+    };
+    Outcome outcome = Outcome::NotRun;
+    DWORD code = 0;
+    std::wstring text; // everything the probe wrote, also when it did not finish
+};
+
+// While a session lives, the probes it unpacked are used again by every test in it;
+// they go when it ends. Without one, each test unpacks its probe and removes it.
+// A scan step that tests many libraries holds one.
+class ProbeSession
+{
+  public:
+    ProbeSession();
+    ~ProbeSession();
+    ProbeSession(const ProbeSession&) = delete;
+    ProbeSession& operator=(const ProbeSession&) = delete;
+
+    // The unpacked probe of `machine`, unpacked now if needed; empty when it cannot be.
+    std::wstring Program(WORD machine);
+    // A new result file name in the session's folder.
+    std::wstring ResultPath();
+    void ReleaseResult(const std::wstring& path);
+
+    static ProbeSession* Current();
+
+  private:
+    struct Staging;
+    std::unique_ptr<Staging> m_staging;
+    ProbeSession* m_outer;
+};
+
+// Runs the probe in `mode` with `arguments` for the image at `imagePath`.
+ProbeResult RunProbe(const std::wstring& imagePath, const wchar_t* mode,
+                     const std::vector<std::wstring>& arguments, DWORD limitMs);
+
+// The machine types of the probes to try, in order, for an image of `imageMachine`:
+// its own where this Windows runs it (native architecture `nativeArchitecture`, a
+// PROCESSOR_ARCHITECTURE_* value), then this program's. An image of any other or no
+// machine type is tested by this program's own probe, where it fails to load exactly
+// as it would here.
+std::vector<WORD> ProbeMachines(WORD imageMachine, WORD ownMachine, WORD nativeArchitecture);
+
+// How a probe that was started ended.
+ProbeResult::Outcome ProbeOutcome(bool timedOut, DWORD exitCode);
+
+// The machine type of this program's own code.
+WORD OwnMachine();

@@ -1,0 +1,201 @@
+// A scan of an installation whose libraries crash, hang or end the process while they
+// initialise: the scan ends, every library gets its line, the window keeps answering
+// and the archive is written.
+
+#include "TestSupport.h"
+
+#include "ZipReader.h"
+
+#include "app/OrvoDiagDlg.h"
+#include "app/SaveAsDialog.h"
+#include "inventory/ProductKey.h"
+#include "misc/Handles.h"
+#include "resource.h"
+
+#include <gtest/gtest.h>
+
+#include <tlhelp32.h>
+
+#include <atomic>
+#include <cstdio>
+#include <regex>
+#include <thread>
+
+namespace
+{
+
+// Every installed-files scan sees every product key of the prefix: the window tests
+// that set product keys scan one at a time.
+constexpr wchar_t kProductRegistryLock[] = L"OrvoTest.ProductRegistry";
+
+using OrvoTest::Narrow;
+
+std::wstring StatusText(HWND dialog)
+{
+    wchar_t text[256] = {};
+    ::GetWindowTextW(::GetDlgItem(dialog, IDC_STATUS), text, ARRAYSIZE(text));
+    return text;
+}
+
+bool IsScanned(HWND dialog)
+{
+    static const std::wregex scanned(L"Scanned at \\d\\d:\\d\\d:\\d\\d");
+    return ::IsWindow(dialog) && std::regex_match(StatusText(dialog), scanned);
+}
+
+// The older brand's key: the other window tests of this prefix use the current brand's,
+// whose tree they remove as they start.
+void SetProductKeys(const std::wstring* installPath)
+{
+    for (DWORD view : {ProductKeyReader::kView32, ProductKeyReader::kView64})
+    {
+        Misc::RegKey software;
+        HKEY key = nullptr;
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, view | KEY_ALL_ACCESS, &key) == ERROR_SUCCESS)
+        {
+            software.Reset(key);
+            ::RegDeleteTreeW(software.Get(), L"Tarvik");
+        }
+        if (!installPath)
+            continue;
+        const std::wstring product = ProductKeyPath(L"Tarvik", L"Orvo", 0x600);
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, product.c_str(), 0, nullptr, 0, view | KEY_ALL_ACCESS,
+                                    nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        Misc::RegKey owner(key);
+        ::RegSetValueExW(key, L"InstallPathPro", 0, REG_SZ,
+                         reinterpret_cast<const BYTE*>(installPath->c_str()),
+                         static_cast<DWORD>((installPath->size() + 1) * sizeof(wchar_t)));
+    }
+}
+
+bool ProbeRunning()
+{
+    Misc::KernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
+         more = ::Process32NextW(snapshot.Get(), &entry))
+        if (_wcsnicmp(entry.szExeFile, L"OrvoProbe", 9) == 0)
+            return true;
+    return false;
+}
+
+// Sends WM_NULL to the window from another thread every 50 ms and keeps the longest
+// time the window took to answer while a probe was running. (The rest of the scan,
+// hashing the program's own folder full of test programs, has stalls of its own.)
+class Pinger
+{
+  public:
+    explicit Pinger(HWND window) : m_thread([this, window] { Run(window); }) {}
+    ~Pinger() { Stop(); }
+    void Stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    ULONGLONG LongestDuringProbes() const { return m_longest; }
+    ULONGLONG LongestOverall() const { return m_longestOverall; }
+    int PingsDuringProbes() const { return m_pings; }
+    int Unanswered() const { return m_unanswered; }
+
+  private:
+    void Run(HWND window)
+    {
+        while (!m_stop)
+        {
+            const bool probeBefore = ProbeRunning();
+            const ULONGLONG start = ::GetTickCount64();
+            DWORD_PTR result = 0;
+            if (!::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result))
+                ++m_unanswered;
+            const ULONGLONG took = ::GetTickCount64() - start;
+            m_longestOverall = std::max<ULONGLONG>(m_longestOverall, took);
+            if (probeBefore && ProbeRunning())
+            {
+                m_longest = std::max<ULONGLONG>(m_longest, took);
+                ++m_pings;
+            }
+            ::Sleep(50);
+        }
+    }
+
+    std::atomic<bool> m_stop{false};
+    std::atomic<ULONGLONG> m_longest{0};
+    std::atomic<ULONGLONG> m_longestOverall{0};
+    std::atomic<int> m_pings{0};
+    std::atomic<int> m_unanswered{0};
+    std::thread m_thread;
+};
+
+class ProbeScanTest : public OrvoTest::TempDirTest
+{
+  protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        m_registryLock = std::make_unique<OrvoTest::PrefixLock>(kProductRegistryLock);
+        m_keep = ::GetEnvironmentVariableW(L"ORVO_PROBE_ARTIFACTS", nullptr, 0) > 0;
+        m_install = PathOf(L"Install");
+        m_archive = m_keep ? OrvoTest::ArtifactPath(L"probe_scan.zip") : PathOf(L"saved.zip");
+        ::DeleteFileW(m_archive.c_str());
+        for (const wchar_t* sub : {L"", L"\\Hang", L"\\Exit", L"\\Fine"})
+            ASSERT_TRUE(::CreateDirectoryW((m_install + sub).c_str(), nullptr));
+        Copy(L"OrvoLoad_crash.dll", L"SkarvelReader.dll");
+        Copy(L"OrvoLoad_fine.dll", L"xerces-c_2_6.dll");
+        Copy(L"OrvoLoad_hang.dll", L"Hang\\SkarvelReader.dll");
+        Copy(L"OrvoLoad_exit.dll", L"Exit\\xerces-c_2_6.dll");
+        Copy(L"OrvoLoad_fine.dll", L"Fine\\SkarvelReader.dll");
+        SetProductKeys(&m_install);
+    }
+    void TearDown() override
+    {
+        SetProductKeys(nullptr);
+        TempDirTest::TearDown();
+    }
+    void Copy(const wchar_t* fixture, const wchar_t* relative)
+    {
+        const std::wstring source = OrvoTest::FixturePath(std::wstring(L"probes\\") + fixture);
+        ASSERT_TRUE(::CopyFileW(source.c_str(), (m_install + L"\\" + relative).c_str(), FALSE));
+    }
+
+    std::unique_ptr<OrvoTest::PrefixLock> m_registryLock;
+    bool m_keep = false;
+    std::wstring m_install;
+    std::wstring m_archive;
+};
+
+TEST_F(ProbeScanTest, LibrariesThatCrashHangOrEndTheProcessCannotTakeTheScanDown)
+{
+    COrvoDiagDlg window;
+    ASSERT_TRUE(window.Create(nullptr));
+    HWND dialog = window.GetHwnd();
+    Pinger pinger(dialog);
+    OrvoTest::Pump(120000, dialog, [&] { return IsScanned(dialog); });
+    pinger.Stop();
+    ASSERT_TRUE(IsScanned(dialog)) << Narrow(StatusText(dialog));
+    EXPECT_GT(pinger.PingsDuringProbes(), 20) << "the hanging library alone holds its probe for 5 s";
+    EXPECT_EQ(pinger.Unanswered(), 0);
+    EXPECT_LT(pinger.LongestDuringProbes(), 1000u) << "the longest time the window took to answer";
+    std::printf("window answered within %llu ms during probes, %llu ms overall\n",
+                pinger.LongestDuringProbes(), pinger.LongestOverall());
+
+    SetSaveAsHandler([&](HWND, const std::wstring&) { return m_archive; });
+    ::SendMessageW(::GetDlgItem(dialog, IDC_SAVE), BM_CLICK, 0, 0);
+    SetSaveAsHandler(nullptr);
+    bool ok = false;
+    const auto entries = OrvoTest::ReadZip(m_archive, &ok);
+    ASSERT_TRUE(ok);
+    ASSERT_FALSE(entries.empty());
+    const std::string& report = entries.back().data;
+    // Each library's line, in the report's text form.
+    for (const char* line : {"<Text>Loaded correctly.</Text>", "<Text>Load failed: 000005B4 ",
+                             "<Text>Load failed: 00000003</Text>"})
+        EXPECT_NE(report.find(line), std::string::npos) << line;
+    const bool crashLine = report.find("<Text>Load failed: 000003E6 ") != std::string::npos ||
+                           report.find("<Text>Load failed: C0000005") != std::string::npos;
+    EXPECT_TRUE(crashLine);
+}
+
+} // namespace

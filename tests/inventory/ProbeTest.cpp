@@ -1,0 +1,193 @@
+#include "inventory/LibraryLoadTest.h"
+#include "inventory/PeInfo.h"
+#include "inventory/ProbeRunner.h"
+#include "misc/ChildProcess.h"
+#include "misc/ProbeProtocol.h"
+
+#include "TestSupport.h"
+
+#include <tlhelp32.h>
+
+namespace
+{
+
+using OrvoTest::Narrow;
+using Outcome = ProbeResult::Outcome;
+
+constexpr WORD kX86 = Misc::CpeInfo::kMachineX86;
+constexpr WORD kX64 = Misc::CpeInfo::kMachineX64;
+
+TEST(ProbeMachines, TheLibrarysOwnMachineWhereWindowsRunsItThenTheProgramsOwn)
+{
+    struct Case
+    {
+        WORD image, own, native;
+        std::vector<WORD> expected;
+    };
+    const Case cases[] = {
+        {kX86, kX64, PROCESSOR_ARCHITECTURE_AMD64, {kX86, kX64}},
+        {kX64, kX64, PROCESSOR_ARCHITECTURE_AMD64, {kX64}},
+        {kX64, kX86, PROCESSOR_ARCHITECTURE_AMD64, {kX64, kX86}},
+        {kX64, kX86, PROCESSOR_ARCHITECTURE_ARM64, {kX64, kX86}},
+        {kX64, kX86, PROCESSOR_ARCHITECTURE_INTEL, {kX86}}, // 32-bit Windows
+        {kX86, kX86, PROCESSOR_ARCHITECTURE_INTEL, {kX86}},
+        {Misc::CpeInfo::kMachineItanium, kX64, PROCESSOR_ARCHITECTURE_AMD64, {kX64}},
+        {0, kX86, PROCESSOR_ARCHITECTURE_AMD64, {kX86}}, // no image at all
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ProbeMachines(c.image, c.own, c.native), c.expected)
+            << c.image << " " << c.own << " " << c.native;
+}
+
+TEST(ProbeOutcome, TheExitCodeTellsHowTheProbeEnded)
+{
+    EXPECT_EQ(ProbeOutcome(false, Misc::kProbeCompleted), Outcome::Completed);
+    EXPECT_EQ(ProbeOutcome(false, 0xC0000005), Outcome::Crashed);
+    EXPECT_EQ(ProbeOutcome(false, 0xC00000FD), Outcome::Crashed);
+    EXPECT_EQ(ProbeOutcome(false, 0), Outcome::Ended);
+    EXPECT_EQ(ProbeOutcome(false, 3), Outcome::Ended);
+    EXPECT_EQ(ProbeOutcome(false, 0x80000003), Outcome::Ended);
+    EXPECT_EQ(ProbeOutcome(true, Misc::kProbeCompleted), Outcome::TimedOut);
+}
+
+TEST(QuoteArgument, TheRuntimeReadsEveryArgumentBack)
+{
+    EXPECT_EQ(Misc::QuoteArgument(L"C:\\a b\\x.dll"), L"\"C:\\a b\\x.dll\"");
+    EXPECT_EQ(Misc::QuoteArgument(L"C:\\"), L"\"C:\\\\\"");
+    EXPECT_EQ(Misc::QuoteArgument(L"a\\\"b"), L"\"a\\\\\\\"b\"");
+    EXPECT_EQ(Misc::QuoteArgument(L""), L"\"\"");
+}
+
+std::wstring SystemText(DWORD code)
+{
+    wchar_t* text = nullptr;
+    ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, LANG_USER_DEFAULT, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    std::wstring result = text ? text : L"";
+    ::LocalFree(text);
+    return result;
+}
+
+// The line for a failure code: with the system's text where it has one.
+std::wstring FailedLine(const std::wstring& code, DWORD value)
+{
+    const std::wstring text = SystemText(value);
+    return L"Load failed: " + code + (text.empty() ? L"" : L" " + text);
+}
+
+// A loader that catches the exception of an initialisation (Wine's does) fails the
+// load with ERROR_NOACCESS; one that does not lets the exception end the probe.
+bool IsCrashLine(const std::wstring& line)
+{
+    return line == FailedLine(L"000003E6", ERROR_NOACCESS) || line == FailedLine(L"C0000005", 0xC0000005);
+}
+
+std::size_t RunningProbes()
+{
+    std::size_t count = 0;
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry))
+        count += _wcsnicmp(entry.szExeFile, L"OrvoProbe", 9) == 0;
+    ::CloseHandle(snapshot);
+    return count;
+}
+
+// <build>\probe-<other machine>\fixtures\<name>: the test libraries of the other machine type.
+std::wstring OtherMachineFixture(const std::wstring& name)
+{
+    const wchar_t* other = OwnMachine() == kX64 ? L"x86" : L"x64";
+    return OrvoTest::ExeDir() + L"..\\probe-" + other + L"\\fixtures\\" + name;
+}
+
+// Whether a program of the other machine type starts here at all (a 64-bit Wine
+// without its 32-bit half cannot start 32-bit programs).
+bool OtherMachineRuns()
+{
+    const wchar_t* other = OwnMachine() == kX64 ? L"x86" : L"x64";
+    const Misc::ChildRun run =
+        Misc::RunChild(OrvoTest::ExeDir() + L"..\\probe-" + other + L"\\bin\\OrvoProbe.exe", {}, 10000);
+    return run.started && run.exitCode == Misc::kProbeBadCommandLine;
+}
+
+class LoadProbeTest : public OrvoTest::TempDirTest
+{
+  protected:
+    std::wstring Install(const std::wstring& source, const std::wstring& name)
+    {
+        const std::wstring target = PathOf(name);
+        EXPECT_TRUE(::CopyFileW(source.c_str(), target.c_str(), FALSE)) << Narrow(source);
+        return target;
+    }
+
+    // Nothing but the libraries themselves is left in the temporary directory.
+    void ExpectNothingLeftBehind()
+    {
+        WIN32_FIND_DATAW found = {};
+        HANDLE find = ::FindFirstFileW(PathOf(L"tmp_Orvo_*").c_str(), &found);
+        EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "staging folder left: " << Narrow(found.cFileName);
+        if (find != INVALID_HANDLE_VALUE)
+            ::FindClose(find);
+        EXPECT_EQ(RunningProbes(), 0u);
+    }
+};
+
+TEST_F(LoadProbeTest, EveryWayAnInitialisationEndsGivesItsLine)
+{
+    struct Case
+    {
+        const wchar_t* fixture;
+        std::wstring expected;
+    };
+    const Case cases[] = {
+        {L"OrvoLoad_fine.dll", L"Loaded correctly."},
+        {L"OrvoLoad_exit.dll", L"Load failed: 00000003"},
+    };
+    for (const Case& c : cases)
+    {
+        const std::wstring path =
+            Install(OrvoTest::FixturePath(std::wstring(L"probes\\") + c.fixture), c.fixture);
+        EXPECT_EQ(LibraryLoadDetail(path), c.expected) << Narrow(c.fixture);
+    }
+    const std::wstring crash = Install(OrvoTest::FixturePath(L"probes\\OrvoLoad_crash.dll"), L"crash.dll");
+    const std::wstring line = LibraryLoadDetail(crash);
+    EXPECT_TRUE(IsCrashLine(line)) << Narrow(line);
+    ExpectNothingLeftBehind();
+}
+
+TEST_F(LoadProbeTest, AHangingInitialisationIsEndedAtTheLimit)
+{
+    const std::wstring path = Install(OrvoTest::FixturePath(L"probes\\OrvoLoad_hang.dll"), L"hang.dll");
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_EQ(LibraryLoadDetail(path), L"Load failed: 000005B4 " + SystemText(ERROR_TIMEOUT));
+    const ULONGLONG took = ::GetTickCount64() - start;
+    EXPECT_GE(took, kLoadTestLimitMs);
+    EXPECT_LT(took, kLoadTestLimitMs + 3000);
+    ExpectNothingLeftBehind();
+}
+
+// A library of the other machine type loads in a probe of its type; where no such
+// program can start, the line is the one this program's own load gives.
+TEST_F(LoadProbeTest, ALibraryOfTheOtherMachineTypeIsTestedInItsOwnProbe)
+{
+    const std::wstring fine = Install(OtherMachineFixture(L"probes\\OrvoLoad_fine.dll"), L"other.dll");
+    const std::wstring crash = Install(OtherMachineFixture(L"probes\\OrvoLoad_crash.dll"), L"othercrash.dll");
+    if (OtherMachineRuns())
+    {
+        EXPECT_EQ(LibraryLoadDetail(fine), L"Loaded correctly.");
+        const std::wstring line = LibraryLoadDetail(crash);
+        EXPECT_TRUE(IsCrashLine(line)) << Narrow(line);
+    }
+    else
+    {
+        const std::wstring here = LibraryLoadDetailHere(fine);
+        EXPECT_EQ(here.rfind(L"Load failed: 000000C1 ", 0), 0u) << Narrow(here);
+        EXPECT_EQ(LibraryLoadDetail(fine), here);
+        EXPECT_EQ(LibraryLoadDetail(crash), LibraryLoadDetailHere(crash));
+    }
+    ExpectNothingLeftBehind();
+}
+
+} // namespace
