@@ -63,6 +63,15 @@ class HeadSource : public Misc::PeSource
         return done;
     }
 
+    // The next read starts further in: from the bytes in memory or by seeking the handle.
+    bool Skip(std::uint32_t count) override
+    {
+        if (count > m_length || m_position > m_length - count)
+            return false;
+        m_position += count;
+        return true;
+    }
+
   private:
     const std::uint8_t* m_head;
     std::size_t m_headSize;
