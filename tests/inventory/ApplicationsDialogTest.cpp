@@ -277,7 +277,13 @@ TEST_F(FilesPage, ScanShowsARegisteredFixtureInstallation)
                                static_cast<DWORD>((install.size() + 1) * sizeof(wchar_t))),
               ERROR_SUCCESS);
     m_page->Scan(nullptr);
-    ::RegDeleteKeyValueW(created, nullptr, L"InstallPathPro");
+    opened.Reset();
+    // The keys go as well: a save exports even an empty product key, in every later test
+    // of this prefix.
+    Misc::RegKey software;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SoftWare", 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                        software.Put()) == ERROR_SUCCESS)
+        ::RegDeleteTreeW(software.Get(), L"Varnholt Brevik");
 
     std::vector<Row> rows = Rows(m_page->Tree());
     std::vector<Row> found;
