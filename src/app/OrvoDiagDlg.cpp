@@ -9,7 +9,7 @@
 namespace
 {
 
-constexpr UINT kAboutCommand = IDM_ABOUTBOX; // 16
+constexpr UINT kAboutCommand = IDM_ABOUTBOX;
 const wchar_t kNothingScanned[] = L"Nothing scanned yet ...";
 
 HICON LoadAppIcon(int metricX, int metricY)

@@ -10,7 +10,7 @@
 #include "report/TmpFileManager.h"
 #include "system/SystemDialog.h"
 #include "ui/SizeDialog.h"
-#include "ui/TabCtrl.h"
+#include "ui/TabCtrlStyle.h"
 
 #include <cstdint>
 

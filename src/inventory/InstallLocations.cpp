@@ -19,8 +19,8 @@ constexpr DWORD k32 = ProductKeyReader::kView32;
 constexpr wchar_t kMainSubKey[] = L"Main";
 constexpr wchar_t kVarnholt[] = L"Varnholt Brevik";
 constexpr wchar_t kTarvik[] = L"Tarvik";
-constexpr std::uint32_t kInstallOptions = FolderContent::OptionShowPath | FolderContent::OptionPlain; // 6
-constexpr std::uint32_t kFlatOptions = kInstallOptions | FolderContent::OptionFlat;                   // 14
+constexpr std::uint32_t kInstallOptions = FolderContent::OptionShowPath | FolderContent::OptionPlain;
+constexpr std::uint32_t kFlatOptions = kInstallOptions | FolderContent::OptionFlat;
 
 bool DirectoryExists(const std::wstring& path)
 {

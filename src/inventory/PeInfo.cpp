@@ -198,45 +198,36 @@ bool CpeInfo::Read(PeSource* source)
         return Fail();
 
     uint8_t* const optionalPart = m_ntHeaders + kSignatureAndFileHeader;
-    if (optionalSize == kOptionalHeader32Size)
+    if (optionalSize == kOptionalHeader32Size &&
+        ReadOptionalHeader(source, remaining, kOptionalHeader32Size, kMagic32, m_optionalHeader32))
     {
-        if (remaining >= kOptionalHeader32Size)
-        {
-            m_optionalHeader32.reset(new (std::nothrow) uint8_t[kOptionalHeader32Size]);
-            if (m_optionalHeader32 &&
-                source->Read(m_optionalHeader32.get(), kOptionalHeader32Size) == kOptionalHeader32Size)
-            {
-                if (Word(m_optionalHeader32.get()) == kMagic32)
-                {
-                    m_bitness = 32;
-                    std::memcpy(optionalPart, m_optionalHeader32.get(), kOptionalHeader32Size);
-                }
-            }
-            if (m_bitness != 32)
-                m_optionalHeader32.reset();
-        }
+        m_bitness = 32;
+        std::memcpy(optionalPart, m_optionalHeader32.get(), kOptionalHeader32Size);
     }
-    else if (optionalSize == kOptionalHeader64Size)
+    else if (optionalSize == kOptionalHeader64Size &&
+             ReadOptionalHeader(source, remaining, kOptionalHeader64Size, kMagic64, m_optionalHeader64))
     {
-        if (remaining >= kOptionalHeader64Size)
-        {
-            m_optionalHeader64.reset(new (std::nothrow) uint8_t[kOptionalHeader64Size]);
-            if (m_optionalHeader64 &&
-                source->Read(m_optionalHeader64.get(), kOptionalHeader64Size) == kOptionalHeader64Size)
-            {
-                if (Word(m_optionalHeader64.get()) == kMagic64)
-                {
-                    m_bitness = 64;
-                    std::memcpy(optionalPart, m_optionalHeader64.get(), kOptionalHeader32Size);
-                }
-            }
-            if (m_bitness != 64)
-                m_optionalHeader64.reset();
-        }
+        m_bitness = 64;
+        // The NT headers' own copy holds only the first 224 bytes.
+        std::memcpy(optionalPart, m_optionalHeader64.get(), kOptionalHeader32Size);
     }
     // Any other size above 224 is an image all the same; its optional header is not read.
     m_recognised = true;
     return true;
+}
+
+// Reads the optional header of `size` bytes that follows the file header and keeps it
+// in `header` when its magic number is `magic`; gives whether it was kept.
+bool CpeInfo::ReadOptionalHeader(PeSource* source, uint64_t remaining, uint32_t size, uint16_t magic,
+                                 std::unique_ptr<uint8_t[]>& header)
+{
+    if (remaining < size)
+        return false;
+    header.reset(new (std::nothrow) uint8_t[size]);
+    if (header && source->Read(header.get(), size) == size && Word(header.get()) == magic)
+        return true;
+    header.reset();
+    return false;
 }
 
 } // namespace Misc

@@ -65,6 +65,8 @@ class CpeInfo
   private:
     void Clear();
     bool Fail();
+    static bool ReadOptionalHeader(PeSource* source, uint64_t remaining, uint32_t size, uint16_t magic,
+                                   std::unique_ptr<uint8_t[]>& header);
 
     uint32_t m_dosHeaderSize = 0;
     uint32_t m_ntHeadersSize = 0;

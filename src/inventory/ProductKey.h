@@ -32,8 +32,8 @@ std::wstring RegistryDataText(const BYTE* data, DWORD size);
 class ProductKeyReader
 {
   public:
-    static constexpr DWORD kView64 = KEY_WOW64_64KEY; // 0x100
-    static constexpr DWORD kView32 = KEY_WOW64_32KEY; // 0x200
+    static constexpr DWORD kView64 = KEY_WOW64_64KEY;
+    static constexpr DWORD kView32 = KEY_WOW64_32KEY;
 
     explicit ProductKeyReader(DWORD view) : m_view(view) {}
     ProductKeyReader(const ProductKeyReader&) = delete;

@@ -5,6 +5,9 @@
 namespace Misc
 {
 
+// Keys compare as the installed files have always been ordered: ASCII letters fold,
+// the rest of Latin-1 (accented letters among them) stays as it is and sorts by its
+// code, and only characters above it fold through the system's lower-case table.
 wchar_t FoldKeyChar(wchar_t c)
 {
     if (c >= L'A' && c <= L'Z')
@@ -12,8 +15,8 @@ wchar_t FoldKeyChar(wchar_t c)
     if (c < 0x100)
         return c;
     // The single-character form of CharLowerW takes the character in the low word.
-    return static_cast<wchar_t>(reinterpret_cast<ULONG_PTR>(
-        ::CharLowerW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(c)))));
+    return static_cast<wchar_t>(
+        reinterpret_cast<ULONG_PTR>(::CharLowerW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(c)))));
 }
 
 int CompareKeys(const std::wstring& first, const std::wstring& second)

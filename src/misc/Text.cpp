@@ -73,18 +73,6 @@ std::string ToCodePage(const std::wstring& text, unsigned codePage)
     return out;
 }
 
-std::wstring FromCodePage(const std::string& text, unsigned codePage)
-{
-    if (text.empty())
-        return {};
-    const int n = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (n <= 0)
-        return {};
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-    return out;
-}
-
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b)
 {
     return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()),

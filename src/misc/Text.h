@@ -18,9 +18,8 @@ std::wstring FormatLimited(std::size_t maxChars, const wchar_t* format, ...);
 // The current local time formatted with strftime conventions ("Scanned at %H:%M:%S").
 std::wstring LocalTimeText(const wchar_t* format);
 
-// UTF-16 <-> code-page conversions at the program's edges.
+// UTF-16 to a code page, at the program's edges (console lines, .reg files, driver strings).
 std::string ToCodePage(const std::wstring& text, unsigned codePage);
-std::wstring FromCodePage(const std::string& text, unsigned codePage);
 
 // Case-insensitive equality of paths and names (the platform's ordinal rules).
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b);

@@ -15,8 +15,8 @@ enum PathPart : unsigned
     PathDirectory = 2,
     PathName = 4,
     PathExtension = 8,
-    PathFileName = PathName | PathExtension, // 12
-    PathFolder = PathDrive | PathDirectory,  // 3
+    PathFileName = PathName | PathExtension,
+    PathFolder = PathDrive | PathDirectory,
 };
 
 void SplitPath(const std::wstring& path, std::wstring& drive, std::wstring& directory, std::wstring& name,

@@ -11,7 +11,10 @@ namespace Misc
 
 namespace
 {
+// The opening warning is cut where its fixed buffer ended, so that a very long path
+// still gives a box of reasonable size.
 constexpr std::size_t kWarningChars = 289;
+// One formatted line fits the 1024-character buffer with its terminator.
 constexpr std::size_t kPrintfChars = 1023;
 } // namespace
 

@@ -19,7 +19,7 @@ const IID kIidXmlDomDocument2 = {
 
 // In-process, handler, local and remote servers: whichever the platform offers.
 constexpr DWORD kAllServerContexts =
-    CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER; // 23
+    CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
 
 bool IsNameStart(unsigned long c) noexcept
 {
@@ -47,7 +47,9 @@ bool IsLowSurrogate(wchar_t c) noexcept
 }
 
 // Attribute values keep their quote marks out of the DOM: each becomes its entity
-// text, which the DOM writer then escapes once more like any other text.
+// text, which the DOM writer then escapes once more like any other text. The double
+// escaping is deliberate: readers of the report get back "&quot;" and "&apos;", as
+// they always have, never a bare quote mark.
 std::wstring ReplaceQuotes(const std::wstring& text)
 {
     std::wstring result;
@@ -81,6 +83,21 @@ bool PutText(IXMLDOMNode* node, const std::wstring& text)
     if (!value)
         return false;
     return SUCCEEDED(node->put_text(value.Get()));
+}
+
+// Runs one step of the builder. Only the strings and COM values it makes can throw
+// (an allocation failure); that becomes the step's failure result, so that nothing
+// is ever thrown to a section writer.
+template <typename Result, typename Step> Result NoThrow(Result failed, Step&& step) noexcept
+{
+    try
+    {
+        return step();
+    }
+    catch (...)
+    {
+        return failed;
+    }
 }
 
 } // namespace
@@ -143,38 +160,39 @@ bool XML_Document::Create()
     m_open = false;
     m_root.Reset();
     m_document.Reset();
-    try
+    m_open = NoThrow(false, [this] { return CreateDocument(); });
+    if (!m_open)
     {
-        ComPtr<IUnknown> object;
-        if (FAILED(::CoCreateInstance(kClsidFreeThreadedDomDocument, nullptr, kAllServerContexts,
-                                      IID_IUnknown, object.PutVoid())) ||
-            !object)
-            return false;
-        if (FAILED(::OleRun(object.Get())))
-            return false;
-        ComPtr<IXMLDOMDocument2> document;
-        if (FAILED(object->QueryInterface(kIidXmlDomDocument2, document.PutVoid())) || !document)
-            return false;
-
-        Bstr rootName(L"Root");
-        ComPtr<IXMLDOMElement> element;
-        if (!rootName || FAILED(document->createElement(rootName.Get(), element.Put())) || !element)
-            return false;
-        XmlNode appended;
-        if (FAILED(document->appendChild(element.Get(), appended.Put())) || !appended)
-            return false;
-
-        m_document = document;
-        m_root = appended;
-        m_open = true;
-    }
-    catch (...)
-    {
-        m_open = false;
         m_root.Reset();
         m_document.Reset();
     }
     return m_open;
+}
+
+bool XML_Document::CreateDocument()
+{
+    ComPtr<IUnknown> object;
+    if (FAILED(::CoCreateInstance(kClsidFreeThreadedDomDocument, nullptr, kAllServerContexts, IID_IUnknown,
+                                  object.PutVoid())) ||
+        !object)
+        return false;
+    if (FAILED(::OleRun(object.Get())))
+        return false;
+    ComPtr<IXMLDOMDocument2> document;
+    if (FAILED(object->QueryInterface(kIidXmlDomDocument2, document.PutVoid())) || !document)
+        return false;
+
+    Bstr rootName(L"Root");
+    ComPtr<IXMLDOMElement> element;
+    if (!rootName || FAILED(document->createElement(rootName.Get(), element.Put())) || !element)
+        return false;
+    XmlNode appended;
+    if (FAILED(document->appendChild(element.Get(), appended.Put())) || !appended)
+        return false;
+
+    m_document = document;
+    m_root = appended;
+    return true;
 }
 
 // The DOM's own writer produces the file (UTF-8, no declaration, since the
@@ -183,17 +201,14 @@ bool XML_Document::Save(const std::wstring& path) const
 {
     if (path.empty() || !m_open || !m_document || !m_root)
         return false;
-    try
-    {
-        Variant destination(path);
-        if (destination.Type() != VT_BSTR)
-            return false;
-        return SUCCEEDED(m_document->save(destination.Get()));
-    }
-    catch (...)
-    {
-        return false;
-    }
+    return NoThrow(false,
+                   [&]
+                   {
+                       Variant destination(path);
+                       if (destination.Type() != VT_BSTR)
+                           return false;
+                       return SUCCEEDED(m_document->save(destination.Get()));
+                   });
 }
 
 XmlNode XML_Document::Append(IXMLDOMNode* parent, IXMLDOMNode* child) noexcept
@@ -208,40 +223,35 @@ XmlNode XML_Document::AddElement(IXMLDOMNode* parent, const std::wstring& name)
 {
     if (!m_open || !IsXmlName(name))
         return {};
-    try
-    {
-        Bstr tag(name);
-        ComPtr<IXMLDOMElement> element;
-        if (!tag || FAILED(m_document->createElement(tag.Get(), element.Put())) || !element)
-            return {};
-        return Append(Target(parent), element.Get());
-    }
-    catch (...)
-    {
-        return {};
-    }
+    return NoThrow(XmlNode(),
+                   [&]
+                   {
+                       Bstr tag(name);
+                       ComPtr<IXMLDOMElement> element;
+                       if (!tag || FAILED(m_document->createElement(tag.Get(), element.Put())) || !element)
+                           return XmlNode();
+                       return Append(Target(parent), element.Get());
+                   });
 }
 
 XmlNode XML_Document::AddCData(IXMLDOMNode* parent, const std::wstring& text)
 {
     if (!m_open)
         return {};
-    try
-    {
-        const std::wstring safe = XmlSafeText(text);
-        // The section would end early at its own end marker.
-        if (safe.find(L"]]>") != std::wstring::npos)
-            return {};
-        Bstr content(safe);
-        ComPtr<IXMLDOMCDATASection> section;
-        if (!content || FAILED(m_document->createCDATASection(content.Get(), section.Put())) || !section)
-            return {};
-        return Append(Target(parent), section.Get());
-    }
-    catch (...)
-    {
-        return {};
-    }
+    return NoThrow(XmlNode(),
+                   [&]
+                   {
+                       const std::wstring safe = XmlSafeText(text);
+                       // The section would end early at its own end marker.
+                       if (safe.find(L"]]>") != std::wstring::npos)
+                           return XmlNode();
+                       Bstr content(safe);
+                       ComPtr<IXMLDOMCDATASection> section;
+                       if (!content || FAILED(m_document->createCDATASection(content.Get(), section.Put())) ||
+                           !section)
+                           return XmlNode();
+                       return Append(Target(parent), section.Get());
+                   });
 }
 
 bool XML_Document::SetAttribute(IXMLDOMNode* element, const std::wstring& name, const std::wstring& text)
@@ -251,47 +261,38 @@ bool XML_Document::SetAttribute(IXMLDOMNode* element, const std::wstring& name, 
     IXMLDOMNode* target = Target(element);
     if (!target)
         return false;
-    try
-    {
-        const std::wstring escaped = ReplaceQuotes(text);
-        if (name.empty())
-            return PutText(target, escaped);
+    return NoThrow(false,
+                   [&]
+                   {
+                       const std::wstring escaped = ReplaceQuotes(text);
+                       if (name.empty())
+                           return PutText(target, escaped);
 
-        // "xmlns" would declare a namespace instead of carrying a value.
-        if (!IsXmlName(name) || name == L"xmlns")
-            return false;
-        ComPtr<IXMLDOMNamedNodeMap> attributes;
-        if (FAILED(target->get_attributes(attributes.Put())) || !attributes)
-            return false; // not an element
-        Bstr attributeName(name);
-        ComPtr<IXMLDOMAttribute> attribute;
-        if (!attributeName || FAILED(m_document->createAttribute(attributeName.Get(), attribute.Put())) ||
-            !attribute)
-            return false;
-        Variant value(XmlSafeText(escaped));
-        if (value.Type() != VT_BSTR || FAILED(attribute->put_value(value.Get())))
-            return false;
-        XmlNode replaced;
-        return SUCCEEDED(attributes->setNamedItem(attribute.Get(), replaced.Put()));
-    }
-    catch (...)
-    {
-        return false;
-    }
+                       // "xmlns" would declare a namespace instead of carrying a value.
+                       if (!IsXmlName(name) || name == L"xmlns")
+                           return false;
+                       ComPtr<IXMLDOMNamedNodeMap> attributes;
+                       if (FAILED(target->get_attributes(attributes.Put())) || !attributes)
+                           return false; // not an element
+                       Bstr attributeName(name);
+                       ComPtr<IXMLDOMAttribute> attribute;
+                       if (!attributeName ||
+                           FAILED(m_document->createAttribute(attributeName.Get(), attribute.Put())) ||
+                           !attribute)
+                           return false;
+                       Variant value(XmlSafeText(escaped));
+                       if (value.Type() != VT_BSTR || FAILED(attribute->put_value(value.Get())))
+                           return false;
+                       XmlNode replaced;
+                       return SUCCEEDED(attributes->setNamedItem(attribute.Get(), replaced.Put()));
+                   });
 }
 
 bool XML_Document::SetAttribute(IXMLDOMNode* element, const std::wstring& name, const wchar_t* text)
 {
     if (!text)
         return false;
-    try
-    {
-        return SetAttribute(element, name, std::wstring(text));
-    }
-    catch (...)
-    {
-        return false;
-    }
+    return NoThrow(false, [&] { return SetAttribute(element, name, std::wstring(text)); });
 }
 
 bool XML_Document::SetAttribute(IXMLDOMNode* element, const std::wstring& name, int value)
@@ -311,14 +312,7 @@ bool XML_Document::SetAttribute(IXMLDOMNode* element, const std::wstring& name, 
 // Works on any node of any document: it never looks at a builder.
 bool SetNodeText(IXMLDOMNode* node, const std::wstring& text)
 {
-    try
-    {
-        return PutText(node, text);
-    }
-    catch (...)
-    {
-        return false;
-    }
+    return NoThrow(false, [&] { return PutText(node, text); });
 }
 
 } // namespace Misc

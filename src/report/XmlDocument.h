@@ -56,6 +56,7 @@ class XML_Document
   private:
     IXMLDOMNode* Target(IXMLDOMNode* node) const noexcept { return node ? node : m_root.Get(); }
     XmlNode Append(IXMLDOMNode* parent, IXMLDOMNode* child) noexcept;
+    bool CreateDocument();
 
     bool m_open = false;
     ComPtr<IXMLDOMDocument2> m_document;

@@ -1,6 +1,8 @@
 #include "report/ZipArchive.h"
 
 #include "misc/Handles.h"
+#include "report/ZipFields.h"
+#include "report/ZipRecords.h"
 
 #include <zlib.h>
 
@@ -10,70 +12,18 @@
 namespace Misc
 {
 
+using namespace Zip::Record;
+using Zip::Bytes;
+
 namespace
 {
 
-constexpr std::uint32_t kLocalHeaderSignature = 0x04034B50;
-constexpr std::uint32_t kCentralHeaderSignature = 0x02014B50;
-constexpr std::uint32_t kEndRecordSignature = 0x06054B50;
-constexpr std::uint16_t kVersionMadeBy = 0x0B17;
-constexpr std::uint16_t kVersionNeeded = 20;
-constexpr std::uint16_t kMethodStored = 0;
-constexpr std::uint16_t kMethodDeflated = 8;
-constexpr std::uint16_t kFlagMaximumCompression = 0x0002;
-constexpr std::uint16_t kFlagDataDescriptor = 0x0008;
-constexpr std::uint16_t kTimestampId = 0x5455;
-constexpr std::uint8_t kTimestampFlags = 7; // modification, access and creation time
-constexpr std::size_t kLocalHeaderSize = 30;
-constexpr std::size_t kLocalExtraSize = 17;
-constexpr std::size_t kCentralHeaderSize = 46;
-constexpr std::size_t kCentralExtraSize = 9;
-constexpr std::size_t kEndRecordSize = 22;
 constexpr std::size_t kMaxNameChars = 259;
 constexpr std::size_t kMaxNameBytes = 259;
 constexpr std::size_t kBlockSize = 16384;
 constexpr int kCompressionLevel = 8;
 constexpr std::size_t kMaxEntries = 0xFFFF;
 constexpr std::uint64_t kMaxFieldValue = 0xFFFFFFFF;
-constexpr std::int64_t kUnixEpochAsFileTime = 116444736000000000;
-
-const wchar_t* const StoredSuffixes[] = {L".Z", L".zip", L".zoo", L".arc", L".lzh", L".arj", L".gz", L".tgz"};
-
-// Little-endian record fields.
-class Bytes
-{
-  public:
-    void U8(std::uint8_t v) { m_data.push_back(v); }
-    void U16(std::uint16_t v)
-    {
-        U8(static_cast<std::uint8_t>(v));
-        U8(static_cast<std::uint8_t>(v >> 8));
-    }
-    void U32(std::uint32_t v)
-    {
-        U16(static_cast<std::uint16_t>(v));
-        U16(static_cast<std::uint16_t>(v >> 16));
-    }
-    void Append(const std::string& s) { m_data.insert(m_data.end(), s.begin(), s.end()); }
-    const unsigned char* Data() const noexcept { return m_data.data(); }
-    std::size_t Size() const noexcept { return m_data.size(); }
-    void Clear() noexcept { m_data.clear(); }
-
-  private:
-    std::vector<unsigned char> m_data;
-};
-
-std::uint32_t Le32(const unsigned char* p) noexcept
-{
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-std::int64_t FileTimeValue(const FILETIME& time) noexcept
-{
-    return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
-                                     time.dwLowDateTime);
-}
 
 FILETIME ToFileTime(const LARGE_INTEGER& time) noexcept
 {
@@ -131,80 +81,6 @@ bool SeekTo(HANDLE file, std::uint64_t position) noexcept
 
 } // namespace
 
-namespace Zip
-{
-
-// The test looks at the name only: packed data does not shrink, whatever it holds.
-bool IsStoredName(const std::wstring& entryName)
-{
-    const std::size_t dot = entryName.rfind(L'.');
-    if (dot == std::wstring::npos)
-        return false;
-    const std::wstring suffix = entryName.substr(dot);
-    for (const wchar_t* stored : StoredSuffixes)
-        if (::CompareStringOrdinal(suffix.c_str(), static_cast<int>(suffix.size()), stored, -1, TRUE) ==
-            CSTR_EQUAL)
-            return true;
-    return false;
-}
-
-// MS-DOS dates cover 1980 to 2107 only; a file dated outside gets the nearest end
-// rather than a date that wraps into another century.
-void DosDateTime(const SYSTEMTIME& utc, std::uint16_t& date, std::uint16_t& time)
-{
-    if (utc.wYear < 1980)
-    {
-        date = (1 << 5) | 1; // 1 January 1980
-        time = 0;
-        return;
-    }
-    if (utc.wYear > 2107)
-    {
-        date = static_cast<std::uint16_t>((127 << 9) | (12 << 5) | 31);
-        time = static_cast<std::uint16_t>((23 << 11) | (59 << 5) | (58 / 2));
-        return;
-    }
-    date = static_cast<std::uint16_t>(((utc.wYear - 1980) % 128) * 512 + utc.wMonth * 32 + utc.wDay);
-    time = static_cast<std::uint16_t>(utc.wHour * 2048 + utc.wMinute * 32 + utc.wSecond / 2);
-}
-
-std::uint32_t UnixTime(const FILETIME& time)
-{
-    return static_cast<std::uint32_t>((FileTimeValue(time) - kUnixEpochAsFileTime) / 10000000);
-}
-
-// Low byte: the DOS attributes; high 16 bits: a Unix mode (regular file or
-// directory, owner read, write unless read-only, execute for program images).
-std::uint32_t ExternalAttributes(DWORD windowsAttributes, bool executable)
-{
-    std::uint32_t value = (windowsAttributes & 0x37) | 0x01000000;
-    value |= (windowsAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0x40000000 : 0x80000000;
-    if (!(windowsAttributes & FILE_ATTRIBUTE_READONLY))
-        value |= 0x00800000;
-    if (executable)
-        value |= 0x00400000;
-    return value;
-}
-
-std::optional<std::uint32_t> ImageSignatureOffset(const unsigned char* head, std::size_t headSize,
-                                                  std::uint64_t fileSize)
-{
-    if (fileSize <= 40 || headSize < 64 || head[0] != 'M' || head[1] != 'Z')
-        return std::nullopt;
-    const std::uint32_t offset = Le32(head + 60);
-    if (static_cast<std::uint64_t>(offset) + 52 >= fileSize)
-        return std::nullopt;
-    return offset;
-}
-
-bool IsImageSignature(std::uint32_t signature)
-{
-    return signature == 0x00004550 || signature == 0x0000454E || signature == 0x0000454C ||
-           signature == 0x00005A4D;
-}
-
-} // namespace Zip
-
 // The open archive: the file, its completed length and the entries written so far.
 class ZipArchive::Writer
 {
@@ -215,22 +91,7 @@ class ZipArchive::Writer
     bool Finish();
 
   private:
-    struct Entry
-    {
-        std::uint16_t flags = 0;
-        std::uint16_t method = 0;
-        std::uint16_t time = 0;
-        std::uint16_t date = 0;
-        std::uint32_t crc = 0;
-        std::uint32_t compressedSize = 0;
-        std::uint32_t size = 0;
-        std::string name;
-        std::uint32_t externalAttributes = 0;
-        std::uint32_t localHeaderOffset = 0;
-        std::uint32_t modified = 0;
-        std::uint32_t accessed = 0;
-        std::uint32_t created = 0;
-    };
+    using Entry = Zip::EntryRecord;
 
     // Why an entry did not go in; only a failure of the archive itself ends the archive.
     enum class Outcome
@@ -240,11 +101,30 @@ class ZipArchive::Writer
         ArchiveFailed,
     };
 
+    // One entry's buffers, all taken before anything is written, so that a lack of
+    // memory never leaves a part of an entry behind; and what copying its data found:
+    // the CRC of the bytes read, and their count.
+    struct Copied
+    {
+        Bytes header;
+        std::vector<unsigned char> input = std::vector<unsigned char>(kBlockSize);
+        std::vector<unsigned char> output = std::vector<unsigned char>(kBlockSize);
+        std::uint32_t crc = 0;
+        std::uint64_t bytesRead = 0;
+        std::uint64_t limit = 0; // the source's size when it was opened: a growing file is cut there
+    };
+
+    static bool NameEntry(const std::wstring& entryName, Entry& entry);
+    static bool DescribeSource(HANDLE source, Entry& entry, std::uint64_t& size);
+    static bool IsExecutable(HANDLE source, std::uint64_t size, bool& executable);
     Outcome WriteEntry(Entry& entry, HANDLE source, std::uint64_t limit, std::uint64_t& position);
+    bool WriteProvisionalHeader(const Entry& entry, Bytes& header, std::uint64_t& position);
+    Outcome CopyStored(HANDLE source, Copied& copied, std::uint64_t& position);
+    Outcome CopyDeflated(HANDLE source, Copied& copied, std::uint64_t& position);
+    Outcome CompleteEntry(Entry& entry, Copied& copied, std::uint64_t headerOffset, std::uint64_t dataStart,
+                          std::uint64_t position);
     bool Write(const void* data, std::size_t size, std::uint64_t& position) noexcept;
     void Discard(std::uint64_t from) noexcept;
-    static void LocalHeader(const Entry& entry, std::uint16_t flags, Bytes& out);
-    static void CentralHeader(const Entry& entry, Bytes& out);
 
     FileHandle m_file;
     std::uint64_t m_end = 0;
@@ -278,58 +158,34 @@ void ZipArchive::Writer::Discard(std::uint64_t from) noexcept
         m_failed = true;
 }
 
-void ZipArchive::Writer::LocalHeader(const Entry& entry, std::uint16_t flags, Bytes& out)
-{
-    out.U32(kLocalHeaderSignature);
-    out.U16(kVersionNeeded);
-    out.U16(flags);
-    out.U16(entry.method);
-    out.U16(entry.time);
-    out.U16(entry.date);
-    out.U32(entry.crc);
-    out.U32(entry.compressedSize);
-    out.U32(entry.size);
-    out.U16(static_cast<std::uint16_t>(entry.name.size()));
-    out.U16(kLocalExtraSize);
-}
-
-void ZipArchive::Writer::CentralHeader(const Entry& entry, Bytes& out)
-{
-    out.U32(kCentralHeaderSignature);
-    out.U16(kVersionMadeBy);
-    out.U16(kVersionNeeded);
-    out.U16(entry.flags);
-    out.U16(entry.method);
-    out.U16(entry.time);
-    out.U16(entry.date);
-    out.U32(entry.crc);
-    out.U32(entry.compressedSize);
-    out.U32(entry.size);
-    out.U16(static_cast<std::uint16_t>(entry.name.size()));
-    out.U16(kCentralExtraSize);
-    out.U16(0); // comment length
-    out.U16(0); // disk number start
-    out.U16(0); // internal attributes
-    out.U32(entry.externalAttributes);
-    out.U32(entry.localHeaderOffset);
-    out.Append(entry.name);
-    // The central form names all three times in its flags, but carries only the first.
-    out.U16(kTimestampId);
-    out.U16(5);
-    out.U8(kTimestampFlags);
-    out.U32(entry.modified);
-}
-
 // Local header with provisional values, the data, then the header again with the
 // final flags, CRC and sizes: the archive never needs a data descriptor.
 ZipArchive::Writer::Outcome ZipArchive::Writer::WriteEntry(Entry& entry, HANDLE source, std::uint64_t limit,
                                                            std::uint64_t& position)
 {
-    std::vector<unsigned char> input(kBlockSize);
-    std::vector<unsigned char> output(kBlockSize);
+    Copied copied;
+    copied.limit = limit;
     const std::uint64_t headerOffset = position;
-    Bytes header;
-    LocalHeader(entry, kFlagDataDescriptor, header);
+    if (!WriteProvisionalHeader(entry, copied.header, position))
+        return Outcome::ArchiveFailed;
+
+    copied.crc = crc32(0, nullptr, 0);
+    const std::uint64_t dataStart = position;
+
+    if (!SeekTo(source, 0))
+        return Outcome::SourceFailed;
+
+    const Outcome copy = entry.method == kMethodStored ? CopyStored(source, copied, position)
+                                                       : CopyDeflated(source, copied, position);
+    if (copy != Outcome::Written)
+        return copy;
+    return CompleteEntry(entry, copied, headerOffset, dataStart, position);
+}
+
+// The local header with the data descriptor flag and the full timestamp field.
+bool ZipArchive::Writer::WriteProvisionalHeader(const Entry& entry, Bytes& header, std::uint64_t& position)
+{
+    Zip::LocalHeader(entry, kFlagDataDescriptor, header);
     header.Append(entry.name);
     header.U16(kTimestampId);
     header.U16(13);
@@ -337,70 +193,76 @@ ZipArchive::Writer::Outcome ZipArchive::Writer::WriteEntry(Entry& entry, HANDLE 
     header.U32(entry.modified);
     header.U32(entry.accessed);
     header.U32(entry.created);
-    if (!Write(header.Data(), header.Size(), position))
-        return Outcome::ArchiveFailed;
+    return Write(header.Data(), header.Size(), position);
+}
 
-    std::uint64_t bytesRead = 0;
-    std::uint32_t crc = crc32(0, nullptr, 0);
-    const std::uint64_t dataStart = position;
-
-    if (!SeekTo(source, 0))
-        return Outcome::SourceFailed;
-
-    if (entry.method == kMethodStored)
+ZipArchive::Writer::Outcome ZipArchive::Writer::CopyStored(HANDLE source, Copied& copied,
+                                                           std::uint64_t& position)
+{
+    std::vector<unsigned char>& input = copied.input;
+    for (;;)
     {
-        for (;;)
-        {
-            DWORD n = 0;
-            if (!ReadSome(source, input.data(), kBlockSize, n))
-                return Outcome::SourceFailed;
-            n = WithinLimit(n, limit, bytesRead);
-            if (n == 0)
-                break;
-            bytesRead += n;
-            if (bytesRead > kMaxFieldValue)
-                return Outcome::SourceFailed; // grew past what the format can describe
-            crc = crc32(crc, input.data(), n);
-            if (!Write(input.data(), n, position))
-                return Outcome::ArchiveFailed;
-        }
-    }
-    else
-    {
-        Deflater deflater;
-        if (!deflater.Ok())
+        DWORD n = 0;
+        if (!ReadSome(source, input.data(), kBlockSize, n))
             return Outcome::SourceFailed;
-        z_stream& zs = deflater.Stream();
-        bool finished = false;
-        while (!finished)
-        {
-            DWORD n = 0;
-            if (!ReadSome(source, input.data(), kBlockSize, n))
-                return Outcome::SourceFailed;
-            n = WithinLimit(n, limit, bytesRead);
-            bytesRead += n;
-            if (bytesRead > kMaxFieldValue)
-                return Outcome::SourceFailed;
-            crc = crc32(crc, input.data(), n);
-            const int flush = n == 0 ? Z_FINISH : Z_NO_FLUSH;
-            zs.next_in = input.data();
-            zs.avail_in = n;
-            do
-            {
-                zs.next_out = output.data();
-                zs.avail_out = static_cast<uInt>(output.size());
-                const int rc = deflate(&zs, flush);
-                if (rc == Z_STREAM_ERROR)
-                    return Outcome::SourceFailed;
-                const std::size_t produced = output.size() - zs.avail_out;
-                if (produced && !Write(output.data(), produced, position))
-                    return Outcome::ArchiveFailed;
-                if (rc == Z_STREAM_END)
-                    finished = true;
-            } while (zs.avail_out == 0 || (flush == Z_FINISH && !finished));
-        }
+        n = WithinLimit(n, copied.limit, copied.bytesRead);
+        if (n == 0)
+            break;
+        copied.bytesRead += n;
+        if (copied.bytesRead > kMaxFieldValue)
+            return Outcome::SourceFailed; // grew past what the format can describe
+        copied.crc = crc32(copied.crc, input.data(), n);
+        if (!Write(input.data(), n, position))
+            return Outcome::ArchiveFailed;
     }
+    return Outcome::Written;
+}
 
+ZipArchive::Writer::Outcome ZipArchive::Writer::CopyDeflated(HANDLE source, Copied& copied,
+                                                             std::uint64_t& position)
+{
+    std::vector<unsigned char>& input = copied.input;
+    std::vector<unsigned char>& output = copied.output;
+    Deflater deflater;
+    if (!deflater.Ok())
+        return Outcome::SourceFailed;
+    z_stream& zs = deflater.Stream();
+    bool finished = false;
+    while (!finished)
+    {
+        DWORD n = 0;
+        if (!ReadSome(source, input.data(), kBlockSize, n))
+            return Outcome::SourceFailed;
+        n = WithinLimit(n, copied.limit, copied.bytesRead);
+        copied.bytesRead += n;
+        if (copied.bytesRead > kMaxFieldValue)
+            return Outcome::SourceFailed;
+        copied.crc = crc32(copied.crc, input.data(), n);
+        const int flush = n == 0 ? Z_FINISH : Z_NO_FLUSH;
+        zs.next_in = input.data();
+        zs.avail_in = n;
+        do
+        {
+            zs.next_out = output.data();
+            zs.avail_out = static_cast<uInt>(output.size());
+            const int rc = deflate(&zs, flush);
+            if (rc == Z_STREAM_ERROR)
+                return Outcome::SourceFailed;
+            const std::size_t produced = output.size() - zs.avail_out;
+            if (produced && !Write(output.data(), produced, position))
+                return Outcome::ArchiveFailed;
+            if (rc == Z_STREAM_END)
+                finished = true;
+        } while (zs.avail_out == 0 || (flush == Z_FINISH && !finished));
+    }
+    return Outcome::Written;
+}
+
+// The header rewritten in place with the final values, then back to the entry's end.
+ZipArchive::Writer::Outcome ZipArchive::Writer::CompleteEntry(Entry& entry, Copied& copied,
+                                                              std::uint64_t headerOffset,
+                                                              std::uint64_t dataStart, std::uint64_t position)
+{
     const std::uint64_t compressed = position - dataStart;
     const std::uint64_t directoryAfter =
         m_directorySize + kCentralHeaderSize + entry.name.size() + kCentralExtraSize;
@@ -408,11 +270,12 @@ ZipArchive::Writer::Outcome ZipArchive::Writer::WriteEntry(Entry& entry, HANDLE 
         return Outcome::SourceFailed; // the archive would outgrow its 32-bit offsets
 
     entry.flags = entry.method == kMethodDeflated ? kFlagMaximumCompression : 0;
-    entry.crc = crc;
+    entry.crc = copied.crc;
     entry.compressedSize = static_cast<std::uint32_t>(compressed);
-    entry.size = static_cast<std::uint32_t>(bytesRead);
+    entry.size = static_cast<std::uint32_t>(copied.bytesRead);
+    Bytes& header = copied.header;
     header.Clear();
-    LocalHeader(entry, entry.flags, header);
+    Zip::LocalHeader(entry, entry.flags, header);
     std::uint64_t rewrite = headerOffset;
     if (!SeekTo(m_file.Get(), headerOffset) || !Write(header.Data(), header.Size(), rewrite) ||
         !SeekTo(m_file.Get(), position))
@@ -420,12 +283,10 @@ ZipArchive::Writer::Outcome ZipArchive::Writer::WriteEntry(Entry& entry, HANDLE 
     return Outcome::Written;
 }
 
-bool ZipArchive::Writer::Add(const std::wstring& entryName, const std::wstring& sourcePath)
+// The entry name with "/" as separator, in the ANSI code page, and the method its
+// suffix asks for.
+bool ZipArchive::Writer::NameEntry(const std::wstring& entryName, Entry& entry)
 {
-    // After a failed write the file's state is unknown: nothing more goes in.
-    if (m_closed || m_failed || m_entries.size() >= kMaxEntries)
-        return false;
-
     std::wstring name = entryName;
     if (name.empty() || name.size() > kMaxNameChars)
         return false;
@@ -433,7 +294,6 @@ bool ZipArchive::Writer::Add(const std::wstring& entryName, const std::wstring& 
         if (c == L'\\')
             c = L'/';
 
-    Entry entry;
     char ansi[kMaxNameBytes];
     const int ansiSize = ::WideCharToMultiByte(CP_ACP, 0, name.data(), static_cast<int>(name.size()), ansi,
                                                static_cast<int>(kMaxNameBytes), nullptr, nullptr);
@@ -441,43 +301,29 @@ bool ZipArchive::Writer::Add(const std::wstring& entryName, const std::wstring& 
         return false; // does not fit the name field
     entry.name.assign(ansi, static_cast<std::size_t>(ansiSize));
     entry.method = Zip::IsStoredName(name) ? kMethodStored : kMethodDeflated;
+    return true;
+}
 
-    // Read and write sharing: a log file that its program still writes goes in with
-    // the bytes it holds right now.
-    FileHandle source(::CreateFileW(sourcePath.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
-    if (!source)
-        return false;
-    // Attributes, times and size through the two small queries: the full handle
-    // information also asks for the volume, which costs milliseconds per file under
-    // some file systems, and the archive may take thousands of files.
+// Attributes, times and size through the two small queries: the full handle
+// information also asks for the volume, which costs milliseconds per file under
+// some file systems, and the archive may take thousands of files.
+bool ZipArchive::Writer::DescribeSource(HANDLE source, Entry& entry, std::uint64_t& size)
+{
     FILE_BASIC_INFO basic{};
     FILE_STANDARD_INFO standard{};
-    if (!::GetFileInformationByHandleEx(source.Get(), FileBasicInfo, &basic, sizeof basic) ||
-        !::GetFileInformationByHandleEx(source.Get(), FileStandardInfo, &standard, sizeof standard) ||
+    if (!::GetFileInformationByHandleEx(source, FileBasicInfo, &basic, sizeof basic) ||
+        !::GetFileInformationByHandleEx(source, FileStandardInfo, &standard, sizeof standard) ||
         standard.Directory || (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
         standard.EndOfFile.QuadPart < 0)
         return false;
-    const std::uint64_t size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+    size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
     if (size > kMaxFieldValue)
         return false; // beyond the 32-bit size fields
     const FILETIME lastWrite = ToFileTime(basic.LastWriteTime);
 
     bool executable = false;
-    if (size > 40)
-    {
-        unsigned char head[64] = {};
-        DWORD n = 0;
-        if (!ReadSome(source.Get(), head, sizeof head, n))
-            return false;
-        if (const auto offset = Zip::ImageSignatureOffset(head, n, size))
-        {
-            unsigned char signature[4] = {};
-            if (SeekTo(source.Get(), *offset) && ReadSome(source.Get(), signature, 4, n) && n == 4)
-                executable = Zip::IsImageSignature(Le32(signature));
-        }
-    }
+    if (!IsExecutable(source, size, executable))
+        return false;
     entry.externalAttributes = Zip::ExternalAttributes(basic.FileAttributes, executable);
     entry.modified = Zip::UnixTime(lastWrite);
     entry.accessed = Zip::UnixTime(ToFileTime(basic.LastAccessTime));
@@ -486,6 +332,49 @@ bool ZipArchive::Writer::Add(const std::wstring& entryName, const std::wstring& 
     if (!::FileTimeToSystemTime(&lastWrite, &utc))
         utc = SYSTEMTIME{1980, 1, 0, 1, 0, 0, 0, 0};
     Zip::DosDateTime(utc, entry.date, entry.time);
+    return true;
+}
+
+// The image test: the MZ header, then the signature at the offset it names. False only
+// when the source cannot be read at all.
+bool ZipArchive::Writer::IsExecutable(HANDLE source, std::uint64_t size, bool& executable)
+{
+    executable = false;
+    if (size <= 40)
+        return true;
+    unsigned char head[64] = {};
+    DWORD n = 0;
+    if (!ReadSome(source, head, sizeof head, n))
+        return false;
+    if (const auto offset = Zip::ImageSignatureOffset(head, n, size))
+    {
+        unsigned char signature[4] = {};
+        if (SeekTo(source, *offset) && ReadSome(source, signature, 4, n) && n == 4)
+            executable = Zip::IsImageSignature(Zip::Le32(signature));
+    }
+    return true;
+}
+
+bool ZipArchive::Writer::Add(const std::wstring& entryName, const std::wstring& sourcePath)
+{
+    // After a failed write the file's state is unknown: nothing more goes in.
+    if (m_closed || m_failed || m_entries.size() >= kMaxEntries)
+        return false;
+
+    Entry entry;
+    if (!NameEntry(entryName, entry))
+        return false;
+
+    // Read and write sharing: a log file that its program still writes goes in with
+    // the bytes it holds right now.
+    FileHandle source(::CreateFileW(sourcePath.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+    if (!source)
+        return false;
+    std::uint64_t size = 0;
+    if (!DescribeSource(source.Get(), entry, size))
+        return false;
     entry.compressedSize = entry.method == kMethodStored ? static_cast<std::uint32_t>(size) : 0;
     entry.size = static_cast<std::uint32_t>(size);
     entry.localHeaderOffset = static_cast<std::uint32_t>(m_end);
@@ -523,7 +412,7 @@ bool ZipArchive::Writer::Finish()
         bool written = true;
         for (const Entry& entry : m_entries)
         {
-            CentralHeader(entry, block);
+            Zip::CentralHeader(entry, block);
             if (block.Size() >= 65536)
             {
                 written = Write(block.Data(), block.Size(), position);
@@ -534,14 +423,9 @@ bool ZipArchive::Writer::Finish()
         }
         if (written)
         {
-            block.U32(kEndRecordSignature);
-            block.U16(0);
-            block.U16(0);
-            block.U16(static_cast<std::uint16_t>(m_entries.size()));
-            block.U16(static_cast<std::uint16_t>(m_entries.size()));
-            block.U32(static_cast<std::uint32_t>(m_directorySize));
-            block.U32(static_cast<std::uint32_t>(m_end));
-            block.U16(0);
+            Zip::EndRecord(static_cast<std::uint16_t>(m_entries.size()),
+                           static_cast<std::uint32_t>(m_directorySize), static_cast<std::uint32_t>(m_end),
+                           block);
             written = Write(block.Data(), block.Size(), position) && ::SetEndOfFile(m_file.Get());
         }
         ok = ok && written;

@@ -11,12 +11,12 @@
 namespace
 {
 
-constexpr std::uint32_t kEthernet = IF_TYPE_ETHERNET_CSMACD; // 6
-constexpr std::uint32_t kWireless = IF_TYPE_IEEE80211;       // 71
+constexpr std::uint32_t kEthernet = IF_TYPE_ETHERNET_CSMACD;
+constexpr std::uint32_t kWireless = IF_TYPE_IEEE80211;
 constexpr int kIpv4SocketAddressLength = 16;
 constexpr int kIpv6SocketAddressLength = 28;
 constexpr std::size_t kAddressTextChars = 256;
-constexpr std::size_t kHostNameChars = NI_MAXHOST; // 1025
+constexpr std::size_t kHostNameChars = NI_MAXHOST;
 
 using InetNtopFunction = PCWSTR WINAPI(INT family, const VOID* address, PWSTR buffer, size_t chars);
 

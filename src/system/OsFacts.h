@@ -86,9 +86,4 @@ struct OsFacts
 
     void Reset();
     void Collect(IStatusInfo* status);
-
-    void CopyVersionText(std::wstring& out) const { out = versionText; }
-    void CopyInstallDateText(std::wstring& out) const { out = installDateText; }
-    void CopyArchitecture(std::wstring& out) const { out = architecture; }
-    void CopyComputerName(std::wstring& out) const { out = computerName; }
 };

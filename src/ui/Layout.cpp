@@ -160,62 +160,65 @@ bool RelativeLayout::OnContentResized(HWND dialog, HWND child, POINT* growth)
 {
     if (!growth || m_currentWidth == -1)
         return false;
-    int dx = growth->x;
-    int dy = growth->y;
     Item* childItem = nullptr;
     if (child)
     {
         if (!::IsWindow(child) || ::GetParent(child) != dialog || !::IsChild(dialog, child))
             return false;
         childItem = FindItem(::GetDlgCtrlID(child));
-        if (!childItem)
+        if (!childItem || !MoveAlong(dialog, child, *childItem, *growth))
             return false;
-        RECT now = {};
-        if (!ControlRect(dialog, child, now))
-            return false;
-        const int gx = GrowthX();
-        const int gy = GrowthY();
-        // The child's rectangle without the shares its rule applies at the present growth.
-        const int baseLeft = now.left - Share(gx, childItem->moveX);
-        const int baseTop = now.top - Share(gy, childItem->moveY);
-        const int baseRight = baseLeft + (now.right - now.left) - Share(gx, childItem->growX);
-        const int baseBottom = baseTop + (now.bottom - now.top) - Share(gy, childItem->growY);
-        dx = baseRight - childItem->initial.right;
-        dy = baseBottom - childItem->initial.bottom;
-        growth->x = dx;
-        growth->y = dy;
-
-        const int shiftX = std::max(0, dx);
-        const int shiftY = std::max(0, dy);
-        for (const auto& other : m_items)
-        {
-            if (other.get() == childItem || !other->valid)
-                continue;
-            bool moved = false;
-            if (shiftX > 0 && other->initial.left >= childItem->initial.right)
-            {
-                other->initial.left += shiftX;
-                other->initial.right += shiftX;
-                moved = true;
-            }
-            if (shiftY > 0 && other->initial.top >= childItem->initial.bottom)
-            {
-                other->initial.top += shiftY;
-                other->initial.bottom += shiftY;
-                moved = true;
-            }
-            if (moved)
-                PlaceOne(dialog, *other, gx, gy);
-        }
-        childItem->initial.left = baseLeft;
-        childItem->initial.top = baseTop;
-        childItem->initial.right = baseRight;
-        childItem->initial.bottom = baseBottom;
-        PlaceOne(dialog, *childItem, gx, gy);
     }
+    GrowDialog(dialog, childItem, std::max<int>(0, growth->x), std::max<int>(0, growth->y));
+    return true;
+}
 
-    const int growX = std::max(0, dx);
-    const int growY = std::max(0, dy);
+// The first rule: the child's growth is measured against its rule's rectangle, and the
+// neighbours right of and below it move along. Gives the measured growth.
+bool RelativeLayout::MoveAlong(HWND dialog, HWND child, Item& childItem, POINT& growth)
+{
+    RECT now = {};
+    if (!ControlRect(dialog, child, now))
+        return false;
+    const int gx = GrowthX();
+    const int gy = GrowthY();
+    // The child's rectangle without the shares its rule applies at the present growth.
+    const int baseLeft = now.left - Share(gx, childItem.moveX);
+    const int baseTop = now.top - Share(gy, childItem.moveY);
+    const int baseRight = baseLeft + (now.right - now.left) - Share(gx, childItem.growX);
+    const int baseBottom = baseTop + (now.bottom - now.top) - Share(gy, childItem.growY);
+    growth.x = baseRight - childItem.initial.right;
+    growth.y = baseBottom - childItem.initial.bottom;
+
+    const int shiftX = std::max<int>(0, growth.x);
+    const int shiftY = std::max<int>(0, growth.y);
+    for (const auto& other : m_items)
+    {
+        if (other.get() == &childItem || !other->valid)
+            continue;
+        bool moved = false;
+        if (shiftX > 0 && other->initial.left >= childItem.initial.right)
+        {
+            ::OffsetRect(&other->initial, shiftX, 0);
+            moved = true;
+        }
+        if (shiftY > 0 && other->initial.top >= childItem.initial.bottom)
+        {
+            ::OffsetRect(&other->initial, 0, shiftY);
+            moved = true;
+        }
+        if (moved)
+            PlaceOne(dialog, *other, gx, gy);
+    }
+    childItem.initial = {baseLeft, baseTop, baseRight, baseBottom};
+    PlaceOne(dialog, childItem, gx, gy);
+    return true;
+}
+
+// The second rule: the dialog, its rule sizes and its minimum tracking size grow by
+// the growth (never shrink), and always hold the child.
+void RelativeLayout::GrowDialog(HWND dialog, const Item* childItem, int growX, int growY)
+{
     m_initialWidth += growX;
     m_initialHeight += growY;
     if (childItem)
@@ -237,7 +240,6 @@ bool RelativeLayout::OnContentResized(HWND dialog, HWND child, POINT* growth)
                        window.bottom - window.top + growY,
                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
     }
-    return true;
 }
 
 } // namespace UI

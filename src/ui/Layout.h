@@ -66,6 +66,8 @@ class RelativeLayout final : public iDlgLayoutManager
     void PlaceOne(HWND dialog, const Item& item, int gx, int gy) const;
     int GrowthX() const noexcept;
     int GrowthY() const noexcept;
+    bool MoveAlong(HWND dialog, HWND child, Item& childItem, POINT& growth);
+    void GrowDialog(HWND dialog, const Item* childItem, int growX, int growY);
 
     int m_currentWidth = -1;
     int m_currentHeight = -1;

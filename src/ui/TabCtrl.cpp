@@ -1,89 +1,23 @@
 #include "ui/TabCtrl.h"
 
+#include "ui/RectSize.h"
+#include "ui/TabKeyboardHook.h"
+
 #include <algorithm>
 
 namespace UI
 {
 
-struct TabItem
-{
-    std::wstring title;
-    HWND page = nullptr;
-    RECT rect = {};
-};
-
 void TabCtrlNotify::OnTabSelected(TabCtrl*, HTAB) {}
 
 void TabCtrlNotify::OnCloseButtonClicked(TabCtrl*, const RECT*, POINT) {}
-
-void TabCtrlNotify::OnTabRightClicked(TabCtrl*, HTAB, POINT) {}
 
 namespace
 {
 
 const wchar_t kClassName[] = L"OrvoTabCtrl";
-// Posted by the keyboard hook: wParam 1 steps forward, 0 backward, wrapping.
-const UINT kStepMessage = WM_USER + 1;
-
-// Ctrl+Tab must work wherever the focus is in the strip's window, also inside a
-// dialog's own message loop, which the strip does not run: a message hook of the
-// thread sees every key before the dialog manager does.
-thread_local std::vector<TabCtrl*> g_strips;
-thread_local HHOOK g_hook = nullptr;
-
-LRESULT CALLBACK KeyboardHook(int code, WPARAM wParam, LPARAM lParam) noexcept
-{
-    if (code == HC_ACTION && wParam == PM_REMOVE)
-    {
-        auto* msg = reinterpret_cast<MSG*>(lParam);
-        if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_TAB && msg->hwnd &&
-            ::GetKeyState(VK_CONTROL) < 0 && ::GetKeyState(VK_MENU) >= 0)
-        {
-            HWND root = ::GetAncestor(msg->hwnd, GA_ROOT);
-            for (TabCtrl* strip : g_strips)
-            {
-                HWND hwnd = strip->GetHwnd();
-                if (!hwnd || ::GetAncestor(hwnd, GA_ROOT) != root || !::IsWindowVisible(hwnd))
-                    continue;
-                // A disabled strip swallows nothing: the key goes its normal way.
-                if (!::IsWindowEnabled(hwnd))
-                    break;
-                ::PostMessageW(hwnd, kStepMessage, ::GetKeyState(VK_SHIFT) < 0 ? 0 : 1, 0);
-                msg->message = WM_NULL;
-                break;
-            }
-        }
-    }
-    return ::CallNextHookEx(g_hook, code, wParam, lParam);
-}
-
-void Register(TabCtrl* strip)
-{
-    if (std::find(g_strips.begin(), g_strips.end(), strip) == g_strips.end())
-        g_strips.push_back(strip);
-    if (!g_hook)
-        g_hook = ::SetWindowsHookExW(WH_GETMESSAGE, &KeyboardHook, nullptr, ::GetCurrentThreadId());
-}
-
-void Unregister(TabCtrl* strip)
-{
-    g_strips.erase(std::remove(g_strips.begin(), g_strips.end(), strip), g_strips.end());
-    if (g_strips.empty() && g_hook)
-    {
-        ::UnhookWindowsHookEx(g_hook);
-        g_hook = nullptr;
-    }
-}
-
-int Width(const RECT& r)
-{
-    return r.right - r.left;
-}
-
-int Height(const RECT& r)
-{
-    return r.bottom - r.top;
-}
+constexpr int kTabsLeft = 2; // the row's margin before the first tab
+constexpr int kTabGap = 1;   // between two tabs
 
 HFONT CopyFont(HFONT font)
 {
@@ -100,7 +34,7 @@ TabCtrl::TabCtrl() = default;
 TabCtrl::~TabCtrl()
 {
     DestroyWindow();
-    Unregister(this);
+    TabKeyboardHook::Remove(this);
 }
 
 void TabCtrl::RegisterClass()
@@ -128,7 +62,7 @@ bool TabCtrl::Create(HWND parent, DWORD style, const RECT& rect, UINT id)
         ::GetModuleHandleW(nullptr), this);
     if (!hwnd)
         return false;
-    Register(this);
+    TabKeyboardHook::Add(this);
     return true;
 }
 
@@ -244,24 +178,6 @@ RECT TabCtrl::GetItemRect(HTAB item) const noexcept
     return GetIndex(item) >= 0 ? item->rect : RECT{};
 }
 
-TabPart TabCtrl::HitTest(POINT point, HTAB* item) const noexcept
-{
-    if (item)
-        *item = nullptr;
-    if (m_closeButton && ::PtInRect(&m_closeRect, point))
-        return TabPart::CloseButton;
-    for (const auto& tab : m_items)
-    {
-        if (::PtInRect(&tab->rect, point))
-        {
-            if (item)
-                *item = tab.get();
-            return TabPart::Tab;
-        }
-    }
-    return TabPart::None;
-}
-
 void TabCtrl::SetFonts(HFONT normal, HFONT selected)
 {
     m_fontNormal.Reset(CopyFont(normal));
@@ -302,8 +218,26 @@ void TabCtrl::Update(bool redraw)
     ::GetClientRect(m_hwnd, &client);
     Misc::WindowDc dc(m_hwnd);
     const int rowHeight = m_draw ? m_draw->TabRowHeight(*this, dc.Get()) : 20;
-    const int barHeight = m_draw ? m_draw->BarHeight(*this) : 0;
+    const int tabsRight = PlaceParts(client, rowHeight);
     const int padding = m_draw ? m_draw->TabPadding(*this) : 8;
+    const std::vector<int> widths =
+        FitTabWidths(TitleWidths(dc.Get(), padding), std::max(0, tabsRight - kTabsLeft), m_equalWidths);
+    int x = kTabsLeft;
+    for (std::size_t i = 0; i < m_items.size(); ++i)
+    {
+        m_items[i]->rect = {x, 2, x + widths[i], rowHeight};
+        x += widths[i] + kTabGap;
+    }
+    ShowSelectedPage();
+    if (redraw)
+        ::InvalidateRect(m_hwnd, nullptr, FALSE);
+}
+
+// The tab row, the bar below it, the page and the close button at the row's end.
+// Gives where the tabs must end.
+int TabCtrl::PlaceParts(const RECT& client, int rowHeight)
+{
+    const int barHeight = m_draw ? m_draw->BarHeight(*this) : 0;
     m_rowRect = {0, 0, client.right, std::min<LONG>(rowHeight, client.bottom)};
     m_barRect = {0, m_rowRect.bottom, client.right,
                  std::min<LONG>(m_rowRect.bottom + barHeight, client.bottom)};
@@ -311,64 +245,54 @@ void TabCtrl::Update(bool redraw)
     if (m_pageBorder)
         ::InflateRect(&m_pageRect, -1, -1);
 
-    int tabsRight = client.right - 2;
     m_closeRect = {};
-    if (m_closeButton && m_draw)
-    {
-        const int size = m_draw->CloseButtonWidth(*this);
-        const int top = std::max(0, (rowHeight - size) / 2 + 1);
-        m_closeRect = {client.right - 3 - size, top, client.right - 3, top + size};
-        tabsRight = m_closeRect.left - 4;
-    }
+    if (!m_closeButton || !m_draw)
+        return client.right - 2;
+    const int size = m_draw->CloseButtonWidth(*this);
+    const int top = std::max(0, (rowHeight - size) / 2 + 1);
+    m_closeRect = {client.right - 3 - size, top, client.right - 3, top + size};
+    return m_closeRect.left - 4;
+}
 
-    // The widest title decides every tab's width; the tabs shrink evenly when the row
-    // is too narrow for them.
+// Every title's width in the wider of the two fonts, with the padding on both sides.
+std::vector<int> TabCtrl::TitleWidths(HDC dc, int padding) const
+{
     std::vector<int> widths;
-    int widest = 0;
     for (const auto& tab : m_items)
     {
         int width = 0;
         for (HFONT font : {GetFontNormal(), GetFontSelected()})
         {
-            Misc::SelectedObject select(dc.Get(), font);
+            Misc::SelectedObject select(dc, font);
             SIZE extent = {};
-            ::GetTextExtentPoint32W(dc.Get(), tab->title.c_str(), static_cast<int>(tab->title.size()),
-                                    &extent);
+            ::GetTextExtentPoint32W(dc, tab->title.c_str(), static_cast<int>(tab->title.size()), &extent);
             width = std::max<int>(width, extent.cx);
         }
-        width += 2 * padding;
-        widths.push_back(width);
-        widest = std::max(widest, width);
+        widths.push_back(width + 2 * padding);
     }
-    const int left = 2;
-    const int gap = 1;
-    const int available = std::max(0, tabsRight - left);
-    const int count = GetCount();
-    if (m_equalWidths)
+    return widths;
+}
+
+// With equal widths the widest title decides every tab's width; either way the tabs
+// shrink evenly when the row is too narrow for them.
+std::vector<int> TabCtrl::FitTabWidths(std::vector<int> widths, int available, bool equal)
+{
+    const int count = static_cast<int>(widths.size());
+    if (equal)
     {
-        int width = widest;
-        if (count > 0 && count * (width + gap) > available)
-            width = std::max(1, available / count - gap);
+        int width = widths.empty() ? 0 : *std::max_element(widths.begin(), widths.end());
+        if (count > 0 && count * (width + kTabGap) > available)
+            width = std::max(1, available / count - kTabGap);
         std::fill(widths.begin(), widths.end(), width);
+        return widths;
     }
-    else
-    {
-        int total = 0;
-        for (int w : widths)
-            total += w + gap;
-        if (total > available && total > 0)
-            for (int& w : widths)
-                w = std::max(1, w * available / total);
-    }
-    int x = left;
-    for (std::size_t i = 0; i < m_items.size(); ++i)
-    {
-        m_items[i]->rect = {x, 2, x + widths[i], rowHeight};
-        x += widths[i] + gap;
-    }
-    ShowSelectedPage();
-    if (redraw)
-        ::InvalidateRect(m_hwnd, nullptr, FALSE);
+    int total = 0;
+    for (int w : widths)
+        total += w + kTabGap;
+    if (total > available && total > 0)
+        for (int& w : widths)
+            w = std::max(1, w * available / total);
+    return widths;
 }
 
 void TabCtrl::ShowSelectedPage()
@@ -396,60 +320,6 @@ bool TabCtrl::Step(bool forward, bool wrap)
     if (next < 0 || next >= count)
         return false;
     return SetSel(GetItem(next), true);
-}
-
-void TabCtrl::SetHot(TabPart part, HTAB item)
-{
-    if (part == m_hotPart && item == m_hotItem)
-        return;
-    m_hotPart = part;
-    m_hotItem = item;
-    ::InvalidateRect(m_hwnd, &m_rowRect, FALSE);
-}
-
-void TabCtrl::OnMouseMove(POINT point)
-{
-    if (!m_trackingLeave)
-    {
-        TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, m_hwnd, 0};
-        m_trackingLeave = ::TrackMouseEvent(&track) != FALSE;
-    }
-    HTAB item = nullptr;
-    const TabPart part = HitTest(point, &item);
-    SetHot(part, item);
-}
-
-void TabCtrl::OnLButtonDown(POINT point)
-{
-    HTAB item = nullptr;
-    const TabPart part = HitTest(point, &item);
-    if (part == TabPart::Tab)
-    {
-        ::SetFocus(m_hwnd);
-        if (item != m_selected)
-            SetSel(item, true);
-    }
-    else if (part == TabPart::CloseButton)
-    {
-        m_closePressed = true;
-        ::SetCapture(m_hwnd);
-        ::InvalidateRect(m_hwnd, &m_closeRect, FALSE);
-    }
-}
-
-void TabCtrl::OnLButtonUp(POINT point)
-{
-    if (!m_closePressed)
-        return;
-    m_closePressed = false;
-    if (::GetCapture() == m_hwnd)
-        ::ReleaseCapture();
-    ::InvalidateRect(m_hwnd, &m_closeRect, FALSE);
-    if (HitTest(point, nullptr) == TabPart::CloseButton && m_notify)
-    {
-        const RECT rect = m_closeRect;
-        m_notify->OnCloseButtonClicked(this, &rect, point);
-    }
 }
 
 // Serves WM_PAINT and WM_PRINTCLIENT alike: the whole strip is drawn into `target`.
@@ -510,7 +380,7 @@ LRESULT CALLBACK TabCtrl::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPA
         {
             ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
             self->m_hwnd = nullptr;
-            Unregister(self);
+            TabKeyboardHook::Remove(self);
             return ::DefWindowProcW(hwnd, message, wParam, lParam);
         }
         return self->HandleMessage(message, wParam, lParam);
@@ -525,7 +395,7 @@ LRESULT TabCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     // A disabled strip takes no input, also none that is sent to it directly.
     const bool input = (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_KEYDOWN ||
-                       message == kStepMessage;
+                       message == kTabStepMessage;
     if (input && !::IsWindowEnabled(m_hwnd))
         return 0;
     switch (message)
@@ -550,33 +420,12 @@ LRESULT TabCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         ::InvalidateRect(m_hwnd, nullptr, FALSE);
         return 0;
     case WM_MOUSEMOVE:
-        OnMouseMove({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
-        return 0;
     case WM_MOUSELEAVE:
-        m_trackingLeave = false;
-        SetHot(TabPart::None, nullptr);
-        return 0;
     case WM_LBUTTONDOWN:
-        OnLButtonDown({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
-        return 0;
     case WM_LBUTTONUP:
-        OnLButtonUp({static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
-        return 0;
     case WM_CAPTURECHANGED:
-        if (m_closePressed)
-        {
-            m_closePressed = false;
-            ::InvalidateRect(m_hwnd, &m_closeRect, FALSE);
-        }
+        HandleMouse(message, lParam);
         return 0;
-    case WM_RBUTTONUP:
-    {
-        POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-        HTAB item = nullptr;
-        if (HitTest(point, &item) == TabPart::Tab && m_notify)
-            m_notify->OnTabRightClicked(this, item, point);
-        return 0;
-    }
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS;
     case WM_KEYDOWN:
@@ -586,7 +435,7 @@ LRESULT TabCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
-    case kStepMessage:
+    case kTabStepMessage:
         if (Step(wParam != 0, true))
             FocusSelectedPage();
         return 0;
@@ -594,174 +443,6 @@ LRESULT TabCtrl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     }
     return ::DefWindowProcW(m_hwnd, message, wParam, lParam);
-}
-
-// --- the 2010-era IDE look -------------------------------------------------------
-
-namespace
-{
-
-COLORREF Mix(COLORREF a, COLORREF b, int step, int steps)
-{
-    if (steps <= 0)
-        return a;
-    auto channel = [&](int ca, int cb) { return ca + (cb - ca) * step / steps; };
-    return RGB(channel(GetRValue(a), GetRValue(b)), channel(GetGValue(a), GetGValue(b)),
-               channel(GetBValue(a), GetBValue(b)));
-}
-
-void FillSolid(HDC dc, const RECT& rect, COLORREF colour)
-{
-    ::SetBkColor(dc, colour);
-    ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
-}
-
-void FillVertical(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom)
-{
-    const int height = Height(rect);
-    for (int y = 0; y < height; ++y)
-    {
-        RECT line = {rect.left, rect.top + y, rect.right, rect.top + y + 1};
-        FillSolid(dc, line, Mix(top, bottom, y, std::max(1, height - 1)));
-    }
-}
-
-const COLORREF kRowTop = RGB(53, 73, 106);
-const COLORREF kRow = RGB(41, 57, 85);
-const COLORREF kSelectedTop = RGB(255, 252, 242);
-const COLORREF kSelectedBottom = RGB(255, 232, 166);
-const COLORREF kDisabledTop = RGB(242, 244, 247);
-const COLORREF kDisabledBottom = RGB(206, 212, 221);
-const COLORREF kHotTop = RGB(91, 113, 153);
-const COLORREF kHotBottom = RGB(75, 92, 116);
-const COLORREF kTitle = RGB(255, 255, 255);
-const COLORREF kTitleDisabled = RGB(134, 150, 176);
-const COLORREF kTitleSelected = RGB(0, 0, 0);
-const COLORREF kTitleSelectedDisabled = RGB(109, 109, 109);
-const COLORREF kGlyph = RGB(206, 212, 221);
-const COLORREF kGlyphDisabled = RGB(96, 112, 138);
-const COLORREF kCloseHotFill = RGB(255, 252, 244);
-const COLORREF kCloseHotBorder = RGB(229, 195, 101);
-
-// Tabs have softly rounded top corners.
-void FillTab(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom)
-{
-    Misc::GdiObject region(::CreateRoundRectRgn(rect.left, rect.top, rect.right + 1, rect.bottom + 6, 5, 5));
-    ::SelectClipRgn(dc, static_cast<HRGN>(region.Get()));
-    FillVertical(dc, rect, top, bottom);
-    ::SelectClipRgn(dc, nullptr);
-}
-
-} // namespace
-
-int TabCtrlStyle_VS2010_bars::TabRowHeight(const TabCtrl& ctrl, HDC dc) const
-{
-    TEXTMETRICW metrics = {};
-    int text = 14;
-    if (dc)
-    {
-        Misc::SelectedObject select(dc, ctrl.GetFontSelected());
-        if (::GetTextMetricsW(dc, &metrics))
-            text = metrics.tmHeight;
-    }
-    return text + 10;
-}
-
-int TabCtrlStyle_VS2010_bars::BarHeight(const TabCtrl&) const
-{
-    return 4;
-}
-
-int TabCtrlStyle_VS2010_bars::TabPadding(const TabCtrl&) const
-{
-    return 14;
-}
-
-int TabCtrlStyle_VS2010_bars::CloseButtonWidth(const TabCtrl&) const
-{
-    return 15;
-}
-
-void TabCtrlStyle_VS2010_bars::DrawBackground(const TabCtrl& ctrl, HDC dc, const RECT& row, const RECT& bar,
-                                              const RECT& page) const
-{
-    FillVertical(dc, row, kRowTop, kRow);
-    const bool enabled = ctrl.IsEnabled();
-    FillSolid(dc, bar, ctrl.GetSel() ? (enabled ? kSelectedBottom : kDisabledBottom) : kRow);
-    RECT area = {bar.left, bar.bottom, bar.right,
-                 std::max(bar.bottom, page.bottom + (ctrl.HasPageBorder() ? 1 : 0))};
-    if (ctrl.HasPageBorder())
-    {
-        FillSolid(dc, area, enabled ? kSelectedBottom : kDisabledBottom);
-        FillSolid(dc, page, ::GetSysColor(COLOR_BTNFACE));
-    }
-    else
-    {
-        FillSolid(dc, area, ::GetSysColor(COLOR_BTNFACE));
-    }
-}
-
-void TabCtrlStyle_VS2010_bars::DrawTab(const TabCtrl& ctrl, HDC dc, HTAB item, const RECT& rect,
-                                       bool selected, bool hot) const
-{
-    if (Width(rect) <= 0 || Height(rect) <= 0)
-        return;
-    const bool enabled = ctrl.IsEnabled();
-    if (selected)
-        FillTab(dc, rect, enabled ? kSelectedTop : kDisabledTop, enabled ? kSelectedBottom : kDisabledBottom);
-    else if (hot && enabled)
-        FillTab(dc, rect, kHotTop, kHotBottom);
-
-    COLORREF colour =
-        selected ? (enabled ? kTitleSelected : kTitleSelectedDisabled) : (enabled ? kTitle : kTitleDisabled);
-    Misc::SelectedObject select(dc, selected ? ctrl.GetFontSelected() : ctrl.GetFontNormal());
-    ::SetBkMode(dc, TRANSPARENT);
-    ::SetTextColor(dc, colour);
-    RECT text = rect;
-    text.left += 4;
-    text.right -= 4;
-    std::wstring title = ctrl.GetItemText(item);
-    ::DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &text,
-                DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
-    if (selected && ctrl.HasFocusCue())
-    {
-        RECT cue = rect;
-        ::InflateRect(&cue, -3, -3);
-        cue.bottom += 1;
-        ::SetTextColor(dc, RGB(0, 0, 0));
-        ::SetBkColor(dc, kSelectedBottom);
-        ::DrawFocusRect(dc, &cue);
-    }
-}
-
-void TabCtrlStyle_VS2010_bars::DrawCloseButton(const TabCtrl& ctrl, HDC dc, const RECT& rect, bool hot,
-                                               bool pressed) const
-{
-    if (Width(rect) <= 0)
-        return;
-    const bool enabled = ctrl.IsEnabled();
-    COLORREF glyph = enabled ? kGlyph : kGlyphDisabled;
-    if (enabled && (hot || pressed))
-    {
-        FillSolid(dc, rect, kCloseHotBorder);
-        RECT inner = rect;
-        ::InflateRect(&inner, -1, -1);
-        FillSolid(dc, inner, pressed ? kSelectedBottom : kCloseHotFill);
-        glyph = RGB(0, 0, 0);
-    }
-    // A cross of two short diagonals, two pixels thick.
-    Misc::GdiObject pen(::CreatePen(PS_SOLID, 1, glyph));
-    Misc::SelectedObject selectPen(dc, pen.Get());
-    const int size = 7;
-    const int x = rect.left + (Width(rect) - size) / 2;
-    const int y = rect.top + (Height(rect) - size) / 2;
-    for (int offset = 0; offset < 2; ++offset)
-    {
-        ::MoveToEx(dc, x + offset, y, nullptr);
-        ::LineTo(dc, x + size + offset, y + size);
-        ::MoveToEx(dc, x + size - 1 + offset, y, nullptr);
-        ::LineTo(dc, x - 1 + offset, y + size);
-    }
 }
 
 } // namespace UI

@@ -17,7 +17,14 @@ namespace UI
 {
 
 class TabCtrl;
-struct TabItem;
+
+// One tab: its title, its page and where the strip shows it.
+struct TabItem
+{
+    std::wstring title;
+    HWND page = nullptr;
+    RECT rect = {};
+};
 using HTAB = TabItem*;
 
 // What the strip tells its owner. The defaults do nothing.
@@ -29,8 +36,6 @@ class TabCtrlNotify
     virtual void OnTabSelected(TabCtrl* ctrl, HTAB item);
     // The close button was clicked; the strip itself closes nothing.
     virtual void OnCloseButtonClicked(TabCtrl* ctrl, const RECT* rect, POINT point);
-    // A tab was clicked with the right mouse button.
-    virtual void OnTabRightClicked(TabCtrl* ctrl, HTAB item, POINT point);
 };
 
 // Which part of the strip a point or a painting step concerns.
@@ -125,6 +130,10 @@ class TabCtrl
   private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void HandleMouse(UINT message, LPARAM lParam);
+    int PlaceParts(const RECT& client, int rowHeight);
+    std::vector<int> TitleWidths(HDC dc, int padding) const;
+    static std::vector<int> FitTabWidths(std::vector<int> widths, int available, bool equal);
     void Paint(HDC target);
     void OnMouseMove(POINT point);
     void OnLButtonDown(POINT point);
@@ -153,23 +162,6 @@ class TabCtrl
     HTAB m_hotItem = nullptr;
     bool m_closePressed = false;
     bool m_trackingLeave = false;
-};
-
-// The look of a 2010-era IDE's document tabs: a dark blue row, the selected tab a
-// light gradient joined to a bar of its colour above the page.
-class TabCtrlStyle_VS2010_bars : public TabCtrlDrawManager
-{
-  public:
-    int TabRowHeight(const TabCtrl& ctrl, HDC dc) const override;
-    int BarHeight(const TabCtrl& ctrl) const override;
-    int TabPadding(const TabCtrl& ctrl) const override;
-    int CloseButtonWidth(const TabCtrl& ctrl) const override;
-    void DrawBackground(const TabCtrl& ctrl, HDC dc, const RECT& row, const RECT& bar,
-                        const RECT& page) const override;
-    void DrawTab(const TabCtrl& ctrl, HDC dc, HTAB item, const RECT& rect, bool selected,
-                 bool hot) const override;
-    void DrawCloseButton(const TabCtrl& ctrl, HDC dc, const RECT& rect, bool hot,
-                         bool pressed) const override;
 };
 
 // A tab strip with its style built in.

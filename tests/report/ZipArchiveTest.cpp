@@ -1,6 +1,7 @@
 #include "report/ZipArchive.h"
 
 #include "misc/Handles.h"
+#include "report/ZipFields.h"
 #include "TestSupport.h"
 #include "ZipReader.h"
 

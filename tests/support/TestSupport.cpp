@@ -36,7 +36,14 @@ std::string Narrow(const std::wstring& text)
 
 std::wstring Widen(const std::string& text)
 {
-    return Misc::FromCodePage(text, CP_UTF8);
+    if (text.empty())
+        return {};
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (n <= 0)
+        return {};
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
 }
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes)

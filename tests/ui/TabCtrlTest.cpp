@@ -2,7 +2,7 @@
 
 #include "misc/Handles.h"
 #include "resource.h"
-#include "ui/TabCtrl.h"
+#include "ui/TabCtrlStyle.h"
 
 #include <gtest/gtest.h>
 
