@@ -8,6 +8,7 @@
 #include "app/SaveSequence.h"
 #include "BenchClock.h"
 #include "BenchInstall.h"
+#include "PeakMemory.h"
 
 #include <winsock2.h>
 
@@ -30,15 +31,6 @@ class QuietSink : public IStatusInfo
     void SetStatus(const wchar_t*) override {}
     void Tick(bool) override {}
 };
-
-double PeakMiB()
-{
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof counters;
-    if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters))
-        return 0;
-    return static_cast<double>(counters.PeakWorkingSetSize) / 1048576.0;
-}
 
 } // namespace
 

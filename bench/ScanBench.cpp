@@ -12,6 +12,7 @@
 #include "inventory/FileFacts.h"
 #include "inventory/MD5.h"
 #include "inventory/VersionInfo.h"
+#include "PeakMemory.h"
 
 #include <windows.h>
 
@@ -131,15 +132,6 @@ void Profile(const std::wstring& folder)
         "profile: %zu files: listing %.3f s, one-pass facts %.3f s, version lookups of %zu images %.3f s, "
         "FileInfo::Fill %.3f s\n",
         files.size(), walk, facts, versioned, versions, fill);
-}
-
-double PeakMiB()
-{
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof counters;
-    if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters))
-        return 0;
-    return static_cast<double>(counters.PeakWorkingSetSize) / 1048576.0;
 }
 
 } // namespace

@@ -98,21 +98,34 @@ bool CommonProcessor::HasExtension(const std::wstring& fileName, const wchar_t* 
     return KeysEqual(Misc::ComposePath(fileName, Misc::PathExtension), extension);
 }
 
+// A file without a rule is the processor's to work on; a rule decides for the others.
+CommonProcessor::Claim CommonProcessor::ClaimFile(FolderContent* folder, const std::wstring& mainFolder,
+                                                  const std::wstring& subFolder, const std::wstring& fileName,
+                                                  const wchar_t* extension)
+{
+    Claim claim;
+    if (!HasExtension(fileName, extension))
+        return claim;
+    const bool ruled = FindRule(subFolder, fileName, claim.flags);
+    if (ruled && (claim.flags & Decline))
+        return claim;
+    claim.record = FolderContent::RecordFile(folder, mainFolder, subFolder, fileName);
+    claim.act = !ruled || (claim.flags & Act);
+    if (!ruled)
+        claim.flags = 0;
+    return claim;
+}
+
 bool DllProcessor::Process(FolderContent* folder, const std::wstring& mainFolder,
                            const std::wstring& subFolder, const std::wstring& fileName)
 {
-    if (!HasExtension(fileName, L"dll"))
+    const Claim claim = ClaimFile(folder, mainFolder, subFolder, fileName, L"dll");
+    if (!claim.record)
         return PassOn(folder, mainFolder, subFolder, fileName);
-    std::uint32_t flags = 0;
-    const bool ruled = FindRule(subFolder, fileName, flags);
-    if (ruled && (flags & Decline))
-        return PassOn(folder, mainFolder, subFolder, fileName);
-    FileInfo* record = FolderContent::RecordFile(folder, mainFolder, subFolder, fileName);
-    if (!record)
-        return PassOn(folder, mainFolder, subFolder, fileName);
-    if (ruled && !(flags & Act))
+    if (!claim.act)
         return true;
-    if (ruled && (flags & HandOver))
+    FileInfo* record = claim.record;
+    if (claim.flags & HandOver)
     {
         // The driver test reads the copy after the walk; a copy that cannot be made
         // leaves the driver unlisted, which the test reports as not installed.
@@ -132,17 +145,12 @@ bool DllProcessor::Process(FolderContent* folder, const std::wstring& mainFolder
 bool TextContentProcessor::Process(FolderContent* folder, const std::wstring& mainFolder,
                                    const std::wstring& subFolder, const std::wstring& fileName)
 {
-    if (!HasExtension(fileName, m_extension))
+    const Claim claim = ClaimFile(folder, mainFolder, subFolder, fileName, m_extension);
+    if (!claim.record)
         return PassOn(folder, mainFolder, subFolder, fileName);
-    std::uint32_t flags = 0;
-    const bool ruled = FindRule(subFolder, fileName, flags);
-    if (ruled && (flags & Decline))
-        return PassOn(folder, mainFolder, subFolder, fileName);
-    FileInfo* record = FolderContent::RecordFile(folder, mainFolder, subFolder, fileName);
-    if (!record)
-        return PassOn(folder, mainFolder, subFolder, fileName);
-    if (ruled && !(flags & Act))
+    if (!claim.act)
         return true;
+    FileInfo* record = claim.record;
     std::vector<std::wstring> lines;
     const bool read = ReadTextFileLines(record->FullPath(), lines);
     // Memory running out while the lines are kept leaves the record with those it got;

@@ -60,6 +60,18 @@ class CommonProcessor : public ApplicationsInfo::FileProcessor
     // Whether the file name's extension is `extension` (letter case ignored).
     static bool HasExtension(const std::wstring& fileName, const wchar_t* extension);
 
+    // What a processor of files with one extension takes on: the file's record, null when
+    // the file is of another kind, a rule declines it or it cannot be recorded (the file
+    // then goes on down the chain); and whether the processor does its own work on it.
+    struct Claim
+    {
+        ApplicationsInfo::FileInfo* record = nullptr;
+        std::uint32_t flags = 0;
+        bool act = false;
+    };
+    Claim ClaimFile(FolderContent* folder, const std::wstring& mainFolder, const std::wstring& subFolder,
+                    const std::wstring& fileName, const wchar_t* extension);
+
   private:
     Misc::List<DataRec> m_rules;
 };

@@ -20,24 +20,10 @@
 namespace
 {
 
-// Every installed-files scan sees every product key of the prefix: the window tests
-// that set product keys scan one at a time.
-constexpr wchar_t kProductRegistryLock[] = L"OrvoTest.ProductRegistry";
-
+using AppTest::IsScanned;
+using AppTest::kProductRegistryLock;
+using AppTest::StatusText;
 using OrvoTest::Narrow;
-
-std::wstring StatusText(HWND dialog)
-{
-    wchar_t text[256] = {};
-    ::GetWindowTextW(::GetDlgItem(dialog, IDC_STATUS), text, ARRAYSIZE(text));
-    return text;
-}
-
-bool IsScanned(HWND dialog)
-{
-    static const std::wregex scanned(L"Scanned at \\d\\d:\\d\\d:\\d\\d");
-    return ::IsWindow(dialog) && std::regex_match(StatusText(dialog), scanned);
-}
 
 void RemoveProductKeys()
 {

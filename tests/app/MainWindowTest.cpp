@@ -47,11 +47,7 @@ RECT ChildRect(HWND control)
 
 using OrvoTest::Pump;
 
-bool IsScanned(HWND dialog)
-{
-    static const std::wregex scanned(L"Scanned at \\d\\d:\\d\\d:\\d\\d");
-    return ::IsWindow(dialog) && std::regex_match(TextOf(::GetDlgItem(dialog, IDC_STATUS)), scanned);
-}
+using AppTest::IsScanned;
 
 class MainWindowTest : public OrvoTest::TempDirTest
 {

@@ -2,6 +2,7 @@
 // initialise: the scan ends, every library gets its line, the window keeps answering
 // and the archive is written.
 
+#include "TestDialog.h"
 #include "TestSupport.h"
 
 #include "ZipReader.h"
@@ -24,24 +25,10 @@
 namespace
 {
 
-// Every installed-files scan sees every product key of the prefix: the window tests
-// that set product keys scan one at a time.
-constexpr wchar_t kProductRegistryLock[] = L"OrvoTest.ProductRegistry";
-
+using AppTest::IsScanned;
+using AppTest::kProductRegistryLock;
+using AppTest::StatusText;
 using OrvoTest::Narrow;
-
-std::wstring StatusText(HWND dialog)
-{
-    wchar_t text[256] = {};
-    ::GetWindowTextW(::GetDlgItem(dialog, IDC_STATUS), text, ARRAYSIZE(text));
-    return text;
-}
-
-bool IsScanned(HWND dialog)
-{
-    static const std::wregex scanned(L"Scanned at \\d\\d:\\d\\d:\\d\\d");
-    return ::IsWindow(dialog) && std::regex_match(StatusText(dialog), scanned);
-}
 
 // The older brand's key: the other window tests of this prefix use the current brand's,
 // whose tree they remove as they start.

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include <map>
+#include <regex>
 
 namespace AppTest
 {
@@ -207,6 +208,19 @@ INT_PTR CALLBACK StatusDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam
         return TRUE;
     }
     return FALSE;
+}
+
+std::wstring StatusText(HWND dialog)
+{
+    wchar_t text[256] = {};
+    ::GetWindowTextW(::GetDlgItem(dialog, IDC_STATUS), text, ARRAYSIZE(text));
+    return text;
+}
+
+bool IsScanned(HWND dialog)
+{
+    static const std::wregex scanned(L"Scanned at \\d\\d:\\d\\d:\\d\\d");
+    return ::IsWindow(dialog) && std::regex_match(StatusText(dialog), scanned);
 }
 
 } // namespace AppTest

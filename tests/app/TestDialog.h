@@ -44,6 +44,14 @@ class StatusDialog : public StatusSink
     HWND m_hwnd = nullptr;
 };
 
+// Every installed-files scan sees every product key of the prefix: the window tests
+// that set product keys scan one at a time, under this lock.
+constexpr wchar_t kProductRegistryLock[] = L"OrvoTest.ProductRegistry";
+
+// The main window's status line, and whether it says that a scan has ended.
+std::wstring StatusText(HWND dialog);
+bool IsScanned(HWND dialog);
+
 // While it lives, the painting pauses of every scan take no time.
 class NoPaintPauses
 {
