@@ -405,7 +405,8 @@ TEST_F(MainWindowTest, FilesTabKeepsItsTreeAndTakesTheFocusFromTheKeyboard)
     EXPECT_EQ(TreeView_GetSelection(tree), TreeView_GetChild(tree, row));
 }
 
-// What the window showed while it existed, watched from a timer during the scan.
+// What the window showed when it was destroyed; the request is posted from a timer
+// once a scan runs.
 struct CloseProbe
 {
     HWND main = nullptr;
@@ -417,11 +418,20 @@ struct CloseProbe
 };
 CloseProbe g_close;
 
+// The status line is read as the window is destroyed: with the paint pauses left out,
+// the window may close within one timer period of showing its last status.
+LRESULT CALLBACK WatchDestroy(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && call->message == WM_DESTROY && call->hwnd == g_close.main)
+        g_close.lastStatus = TextOf(::GetDlgItem(g_close.main, IDC_STATUS));
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 void CALLBACK CloseTimer(HWND, UINT, UINT_PTR, DWORD)
 {
     if (!::IsWindow(g_close.main))
         return;
-    g_close.lastStatus = TextOf(::GetDlgItem(g_close.main, IDC_STATUS));
     if (g_close.sent || !SequenceGuard::Running())
         return;
     g_close.sent = true;
@@ -452,9 +462,12 @@ TEST_F(MainWindowTest, CloseRequestDuringAScanIsCarriedOutWhenTheScanHasEnded)
             m_hwnd = m_window->GetHwnd();
         }
         g_close = CloseProbe{m_hwnd, request.message, request.wParam};
+        HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROC, &WatchDestroy, nullptr, ::GetCurrentThreadId());
+        ASSERT_NE(hook, nullptr);
         const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &CloseTimer);
         Pump(60000, nullptr, [this] { return !::IsWindow(m_hwnd); });
         ::KillTimer(nullptr, timer);
+        ::UnhookWindowsHookEx(hook);
         EXPECT_TRUE(g_close.scanningWhenSent) << request.what;
         EXPECT_FALSE(::IsWindow(m_hwnd)) << request.what << ": the window did not close";
         EXPECT_TRUE(std::regex_match(g_close.lastStatus, std::wregex(L"Scanned at \\d\\d:\\d\\d:\\d\\d")))
