@@ -8,6 +8,7 @@
 #include "app/SaveSequence.h"
 #include "BenchClock.h"
 #include "BenchInstall.h"
+#include "misc/Handles.h"
 #include "PeakMemory.h"
 
 #include <winsock2.h>
@@ -46,9 +47,8 @@ int wmain(int argc, wchar_t** argv)
         std::fputs("cannot register the installation folder\n", stderr);
         return 1;
     }
-    ::CoInitialize(nullptr);
-    WSADATA wsa{};
-    const bool sockets = ::WSAStartup(MAKEWORD(2, 2), &wsa) == 0;
+    const Misc::ComScope com;
+    const Misc::WinsockScope sockets;
     INITCOMMONCONTROLSEX controls = {sizeof controls, 0xFF};
     ::InitCommonControlsEx(&controls);
     const double before = PeakMiB();
@@ -72,8 +72,5 @@ int wmain(int argc, wchar_t** argv)
     UnregisterInstallation();
     std::printf("RESULT seconds=%.3f peak_mib=%.1f start_mib=%.1f rows=%zu saved=%d\n", seconds, PeakMiB(),
                 before, rows, outcome == SaveOutcome::Saved ? 1 : 0);
-    if (sockets)
-        ::WSACleanup();
-    ::CoUninitialize();
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "inventory/FileFacts.h"
 #include "inventory/MD5.h"
 #include "inventory/VersionInfo.h"
+#include "misc/Handles.h"
 #include "PeakMemory.h"
 
 #include <windows.h>
@@ -67,10 +68,8 @@ void Profile(const std::wstring& folder)
         start = BenchNow();
         for (const std::wstring& path : files)
         {
-            HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (h != INVALID_HANDLE_VALUE)
-                ::CloseHandle(h);
+            const Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, share, nullptr,
+                                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         }
         std::printf("open+close share %lu: %.3f s\n", share, BenchNow() - start);
     }
@@ -114,9 +113,7 @@ void Profile(const std::wstring& folder)
     start = BenchNow();
     for (const std::wstring& path : images)
     {
-        HMODULE module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        if (module)
-            ::FreeLibrary(module);
+        const Misc::ModuleHandle module(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     }
     std::printf("version size queries %.3f s, loads as data file %.3f s (%zu images)\n", sizes,
                 BenchNow() - start, images.size());

@@ -6,6 +6,7 @@
 #include "inventory/FileProcessors.h"
 #include "inventory/ProductKey.h"
 #include "logs/LogFileReader.h"
+#include "misc/Handles.h"
 #include "system/Adapters.h"
 #include "TestSupport.h"
 
@@ -116,14 +117,15 @@ TEST(AllocationFailure, AdapterListIsWholeOrEmpty)
 TEST(AllocationFailure, RegistryReaderGivesTheDefault)
 {
     const wchar_t* const key = L"SoftWare\\OrvoAllocTest\\Orvo\\6.x";
-    HKEY created = nullptr;
+    Misc::RegKey created;
     ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
-                                nullptr, &created, nullptr),
+                                nullptr, created.Put(), nullptr),
               ERROR_SUCCESS);
     const std::wstring value = L"C:\\Program Files\\Velmora 6 with a path too long for any small buffer";
-    ::RegSetValueExW(created, L"InstallPathPro", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+    ::RegSetValueExW(created.Get(), L"InstallPathPro", 0, REG_SZ,
+                     reinterpret_cast<const BYTE*>(value.c_str()),
                      static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    ::RegCloseKey(created);
+    created.Reset();
     SetProductKey(L"", 0x600, L"Orvo", L"OrvoAllocTest");
     ProductKeyReader reader(KEY_WOW64_64KEY);
     const std::wstring name = L"InstallPathPro";

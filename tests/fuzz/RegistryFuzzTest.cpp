@@ -5,6 +5,7 @@
 #include "checks/RegistryExport.h"
 #include "FuzzRun.h"
 #include "inventory/ProductKey.h"
+#include "misc/Handles.h"
 #include "RegTestSupport.h"
 #include "TestSupport.h"
 
@@ -86,14 +87,13 @@ class RegistryFuzzTest : public OrvoTest::TempDirTest
 
     static bool Write(const std::wstring& key, const OddValue& value, HKEY hive = HKEY_LOCAL_MACHINE)
     {
-        HKEY created = nullptr;
+        Misc::RegKey created;
         if (::RegCreateKeyExW(hive, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr,
-                              &created, nullptr) != ERROR_SUCCESS)
+                              created.Put(), nullptr) != ERROR_SUCCESS)
             return false;
-        const LONG status = ::RegSetValueExW(created, value.name.c_str(), 0, value.type,
+        const LONG status = ::RegSetValueExW(created.Get(), value.name.c_str(), 0, value.type,
                                              reinterpret_cast<const BYTE*>(value.bytes.data()),
                                              static_cast<DWORD>(value.bytes.size()));
-        ::RegCloseKey(created);
         return status == ERROR_SUCCESS;
     }
 };

@@ -2,6 +2,7 @@
 #include "inventory/PeInfo.h"
 #include "inventory/ProbeRunner.h"
 #include "misc/ChildProcess.h"
+#include "misc/Handles.h"
 #include "misc/ProbeProtocol.h"
 
 #include "TestSupport.h"
@@ -83,15 +84,17 @@ bool IsCrashLine(const std::wstring& line)
     return line == FailedLine(L"000003E6", ERROR_NOACCESS) || line == FailedLine(L"C0000005", 0xC0000005);
 }
 
+// The probes this test process started: other test processes run probes of their own.
 std::size_t RunningProbes()
 {
     std::size_t count = 0;
-    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    const Misc::FileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry))
-        count += _wcsnicmp(entry.szExeFile, L"OrvoProbe", 9) == 0;
-    ::CloseHandle(snapshot);
+    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
+         more = ::Process32NextW(snapshot.Get(), &entry))
+        count += _wcsnicmp(entry.szExeFile, L"OrvoProbe", 9) == 0 &&
+                 entry.th32ParentProcessID == ::GetCurrentProcessId();
     return count;
 }
 

@@ -187,15 +187,13 @@ MessageBoxCapture::~MessageBoxCapture()
 PrefixLock::PrefixLock(const wchar_t* name) : m_mutex(::CreateMutexW(nullptr, FALSE, name))
 {
     if (m_mutex)
-        ::WaitForSingleObject(m_mutex, INFINITE); // an abandoned mutex is ours as well
+        ::WaitForSingleObject(m_mutex.Get(), INFINITE); // an abandoned mutex is ours as well
 }
 
 PrefixLock::~PrefixLock()
 {
-    if (!m_mutex)
-        return;
-    ::ReleaseMutex(m_mutex);
-    ::CloseHandle(m_mutex);
+    if (m_mutex)
+        ::ReleaseMutex(m_mutex.Get());
 }
 
 } // namespace OrvoTest

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "misc/Handles.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -103,7 +105,7 @@ class PrefixLock
     PrefixLock& operator=(const PrefixLock&) = delete;
 
   private:
-    HANDLE m_mutex;
+    Misc::KernelHandle m_mutex;
 };
 
 } // namespace OrvoTest

@@ -1,4 +1,5 @@
 #include "WineHost.h"
+#include "misc/Handles.h"
 
 #include "TestSupport.h"
 
@@ -44,8 +45,8 @@ int RunUnixShell(const std::string& command)
     if (!::CreateProcessA("Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &process))
         return -1;
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    const Misc::KernelHandle thread(process.hThread);
+    const Misc::KernelHandle child(process.hProcess);
     for (int waited = 0; waited < 60000 && !Exists(marker); waited += 20)
         ::Sleep(20);
     const std::string code = ReadBytes(marker);
