@@ -1,5 +1,5 @@
-// The cost of the probes: ten load tests of a library that loads, each in its own
-// probe process, against the same ten in this process.
+// The cost of the probes: ten load tests of a library that loads, in the probe that
+// serves a scan's load tests (started for them), against the same ten in this process.
 // Usage: orvo_load_bench LIBRARY [ROUNDS]; prints one line per round and the medians.
 
 #include "inventory/LibraryLoadTest.h"
@@ -53,7 +53,7 @@ int wmain(int argc, wchar_t** argv)
     for (int round = 0; round < rounds; ++round)
     {
         {
-            // As a scan holds one: the probe is unpacked once for all ten.
+            // As a scan holds one: the probe is unpacked and started once for all ten.
             ProbeSession session;
             probed.push_back(TimeTests(paths, LibraryLoadDetail));
         }

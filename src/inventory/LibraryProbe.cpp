@@ -1,6 +1,5 @@
 #include "inventory/LibraryLoadTest.h"
 #include "inventory/ProbeRunner.h"
-#include "misc/ProbeProtocol.h"
 #include "report/FileSystem.h"
 
 // A crash gives its exception code, with the system's text where it has one; a hang
@@ -26,7 +25,7 @@ std::wstring ProbedLoadDetail(const ProbeResult& result, const std::wstring& fil
 // Where no probe can be started at all, the library is loaded here, as it always was.
 std::wstring LibraryLoadDetail(const std::wstring& path)
 {
-    const ProbeResult result = RunProbe(path, Misc::kProbeLoad, {path}, kLoadTestLimitMs);
+    const ProbeResult result = RunLoadProbe(path, kLoadTestLimitMs);
     if (result.outcome == ProbeResult::Outcome::NotRun)
         return LibraryLoadDetailHere(path);
     return ProbedLoadDetail(result, Misc::ComposePath(path, Misc::PathFileName));

@@ -1,5 +1,6 @@
 #include "inventory/ProbeRunner.h"
 
+#include "inventory/LoadServer.h"
 #include "inventory/PeInfo.h"
 #include "misc/ChildProcess.h"
 #include "misc/Handles.h"
@@ -44,26 +45,6 @@ bool UnpackProbe(WORD machine, const std::wstring& path)
     return ok;
 }
 
-// The result file's text after its byte order mark; false when the probe never
-// created it (it did not start).
-bool ReadResult(const std::wstring& path, std::wstring& text)
-{
-    Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
-    std::string bytes;
-    char chunk[16384];
-    DWORD read = 0;
-    while (::ReadFile(file.Get(), chunk, sizeof chunk, &read, nullptr) && read > 0)
-        bytes.append(chunk, read);
-    if (bytes.size() < 2 || bytes.compare(0, 2, "\xFF\xFE") != 0)
-        return false;
-    text.assign((bytes.size() - 2) / 2, L'\0');
-    bytes.copy(reinterpret_cast<char*>(text.data()), text.size() * 2, 2);
-    return true;
-}
-
 // An image that has just ended may keep its file busy for a moment.
 void DeleteProbeFile(const std::wstring& path)
 {
@@ -77,18 +58,22 @@ void DeleteProbeFile(const std::wstring& path)
 
 ProbeSession* g_session = nullptr;
 
+// The current session, or a session of its own (kept in `own`) that ends with the test.
+ProbeSession* CurrentOrOwnSession(std::unique_ptr<ProbeSession>& own)
+{
+    if (ProbeSession::Current())
+        return ProbeSession::Current();
+    own = std::make_unique<ProbeSession>();
+    return own.get();
+}
+
 // One probe of one machine type, in the current session or in a session of its own
 // that ends with the test. False when that probe could not run.
 bool RunProbeOf(WORD machine, const wchar_t* mode, const std::vector<std::wstring>& arguments, DWORD limitMs,
                 ProbeResult& result)
 {
     std::unique_ptr<ProbeSession> own;
-    ProbeSession* session = ProbeSession::Current();
-    if (!session)
-    {
-        own = std::make_unique<ProbeSession>();
-        session = own.get();
-    }
+    ProbeSession* session = CurrentOrOwnSession(own);
     const std::wstring program = session->Program(machine);
     const std::wstring resultPath = session->ResultPath();
     if (program.empty() || resultPath.empty())
@@ -96,7 +81,7 @@ bool RunProbeOf(WORD machine, const wchar_t* mode, const std::vector<std::wstrin
     std::vector<std::wstring> commandLine = {mode, resultPath};
     commandLine.insert(commandLine.end(), arguments.begin(), arguments.end());
     const Misc::ChildRun run = Misc::RunChild(program, commandLine, limitMs);
-    const bool ran = run.started && ReadResult(resultPath, result.text);
+    const bool ran = run.started && ReadProbeResult(resultPath, result.text);
     session->ReleaseResult(resultPath);
     if (!ran)
         return false;
@@ -111,8 +96,19 @@ struct ProbeSession::Staging
 {
     Misc::AFileManager files;
     std::wstring programs[2]; // x86, x64
+    std::unique_ptr<LoadServer> servers[2];
     unsigned results = 0;
 };
+
+namespace
+{
+
+int MachineSlot(WORD machine)
+{
+    return machine == Misc::CpeInfo::kMachineX64 ? 1 : 0;
+}
+
+} // namespace
 
 ProbeSession::ProbeSession() : m_staging(std::make_unique<Staging>()), m_outer(g_session)
 {
@@ -123,6 +119,8 @@ ProbeSession::ProbeSession() : m_staging(std::make_unique<Staging>()), m_outer(g
 ProbeSession::~ProbeSession()
 {
     g_session = m_outer;
+    for (std::unique_ptr<LoadServer>& server : m_staging->servers)
+        server.reset();
     for (const std::wstring& program : m_staging->programs)
         if (!program.empty())
             DeleteProbeFile(program);
@@ -135,7 +133,7 @@ ProbeSession* ProbeSession::Current()
 
 std::wstring ProbeSession::Program(WORD machine)
 {
-    std::wstring& program = m_staging->programs[machine == Misc::CpeInfo::kMachineX64 ? 1 : 0];
+    std::wstring& program = m_staging->programs[MachineSlot(machine)];
     if (!program.empty())
         return program;
     const std::wstring path = m_staging->files.Register(
@@ -144,6 +142,19 @@ std::wstring ProbeSession::Program(WORD machine)
         return {};
     program = path;
     return program;
+}
+
+LoadServer* ProbeSession::Loads(WORD machine)
+{
+    std::unique_ptr<LoadServer>& server = m_staging->servers[MachineSlot(machine)];
+    if (!server)
+    {
+        const std::wstring program = Program(machine);
+        if (program.empty())
+            return nullptr;
+        server = std::make_unique<LoadServer>(program);
+    }
+    return server.get();
 }
 
 std::wstring ProbeSession::ResultPath()
@@ -197,6 +208,25 @@ ProbeResult RunProbe(const std::wstring& imagePath, const wchar_t* mode,
     {
         result = ProbeResult{};
         if (RunProbeOf(machine, mode, arguments, limitMs, result))
+            return result;
+    }
+    return ProbeResult{};
+}
+
+ProbeResult RunLoadProbe(const std::wstring& libraryPath, DWORD limitMs)
+{
+    std::unique_ptr<ProbeSession> own;
+    ProbeSession* session = CurrentOrOwnSession(own);
+    for (const WORD machine :
+         ProbeMachines(ImageMachine(libraryPath), OwnMachine(), Misc::NativeProcessorArchitecture()))
+    {
+        LoadServer* server = session->Loads(machine);
+        const std::wstring resultPath = session->ResultPath();
+        ProbeResult result;
+        const bool tested =
+            server && !resultPath.empty() && server->Test(libraryPath, resultPath, limitMs, result);
+        session->ReleaseResult(resultPath);
+        if (tested)
             return result;
     }
     return ProbeResult{};

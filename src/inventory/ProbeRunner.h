@@ -1,7 +1,7 @@
 #pragma once
-// Runs one test of a foreign library (its load, or a driver generation) in a probe
-// process of the library's own machine type, so that a library that crashes, hangs or
-// ends its process during the test never takes the scan down with it.
+// Runs the tests of foreign libraries (their load, or a driver generation) in probe
+// processes of the library's own machine type, so that a library that crashes, hangs
+// or ends its process during the test never takes the scan down with it.
 
 #include <windows.h>
 
@@ -24,9 +24,11 @@ struct ProbeResult
     std::wstring text; // everything the probe wrote, also when it did not finish
 };
 
-// While a session lives, the probes it unpacked are used again by every test in it;
-// they go when it ends. Without one, each test unpacks its probe and removes it.
-// A scan step that tests many libraries holds one.
+class LoadServer;
+
+// While a session lives, the probes it unpacked, and the probe serving load tests, are
+// used again by every test in it; they go when it ends. Without one, each test unpacks
+// its probe and removes it. A scan step that tests many libraries holds one.
 class ProbeSession
 {
   public:
@@ -37,6 +39,9 @@ class ProbeSession
 
     // The unpacked probe of `machine`, unpacked now if needed; empty when it cannot be.
     std::wstring Program(WORD machine);
+    // The probe serving load tests for libraries of `machine`; null when that probe
+    // cannot be unpacked.
+    LoadServer* Loads(WORD machine);
     // A new result file name in the session's folder.
     std::wstring ResultPath();
     void ReleaseResult(const std::wstring& path);
@@ -49,7 +54,11 @@ class ProbeSession
     ProbeSession* m_outer;
 };
 
-// Runs the probe in `mode` with `arguments` for the image at `imagePath`.
+// One load test of the library at `libraryPath` in the session's probe serving load
+// tests, a new one after a crash or hang.
+ProbeResult RunLoadProbe(const std::wstring& libraryPath, DWORD limitMs);
+
+// Runs a probe of its own in `mode` with `arguments` for the image at `imagePath`.
 ProbeResult RunProbe(const std::wstring& imagePath, const wchar_t* mode,
                      const std::vector<std::wstring>& arguments, DWORD limitMs);
 

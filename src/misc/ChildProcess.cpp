@@ -28,8 +28,9 @@ KernelHandle CreateKillOnCloseJob()
     return job;
 }
 
-// Waits for the process, draining the message queue whenever messages arrive.
-bool WaitPumping(HANDLE process, DWORD limitMs)
+// Waits for any of `objects`, draining the message queue whenever messages arrive;
+// the index of the object that was set, or `count` at the limit.
+DWORD WaitPumping(const HANDLE* objects, DWORD count, DWORD limitMs)
 {
     const ULONGLONG deadline = ::GetTickCount64() + limitMs;
     for (;;)
@@ -37,11 +38,14 @@ bool WaitPumping(HANDLE process, DWORD limitMs)
         const ULONGLONG now = ::GetTickCount64();
         const DWORD remaining = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
         const DWORD woken =
-            ::MsgWaitForMultipleObjectsEx(1, &process, remaining, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (woken == WAIT_OBJECT_0)
-            return true;
-        if (woken != WAIT_OBJECT_0 + 1)
-            return ::WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+            ::MsgWaitForMultipleObjectsEx(count, objects, remaining, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken < WAIT_OBJECT_0 + count)
+            return woken - WAIT_OBJECT_0;
+        if (woken != WAIT_OBJECT_0 + count)
+        {
+            const DWORD last = ::WaitForMultipleObjects(count, objects, FALSE, 0);
+            return last < WAIT_OBJECT_0 + count ? last - WAIT_OBJECT_0 : count;
+        }
         PumpWaitingMessages();
     }
 }
@@ -97,40 +101,85 @@ void PumpWaitingMessages()
 
 // The child starts suspended and joins the job before it runs a single instruction.
 // A system that refuses the job still gets the time limit.
-ChildRun RunChild(const std::wstring& program, const std::vector<std::wstring>& arguments, DWORD limitMs)
+bool ChildProcess::Start(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                         HANDLE standardInput)
 {
-    ChildRun run;
+    End();
     std::wstring commandLine = QuoteArgument(program);
     for (const std::wstring& argument : arguments)
         commandLine += L" " + QuoteArgument(argument);
 
-    KernelHandle job = CreateKillOnCloseJob();
+    m_job = CreateKillOnCloseJob();
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
+    if (standardInput)
+    {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = standardInput;
+    }
     PROCESS_INFORMATION info = {};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, standardInput != nullptr,
                           CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info))
     {
-        run.startError = ::GetLastError();
+        m_startError = ::GetLastError();
+        m_job.Reset();
+        return false;
+    }
+    m_process.Reset(info.hProcess);
+    KernelHandle thread(info.hThread);
+    if (m_job && !::AssignProcessToJobObject(m_job.Get(), m_process.Get()))
+        m_job.Reset();
+    ::ResumeThread(thread.Get());
+    return true;
+}
+
+ChildProcess::Wake ChildProcess::Wait(HANDLE signal, DWORD limitMs)
+{
+    const HANDLE objects[] = {m_process.Get(), signal};
+    switch (WaitPumping(objects, signal ? 2 : 1, limitMs))
+    {
+    case 0:
+        return Wake::Ended;
+    case 1:
+        return signal ? Wake::Signalled : Wake::TimedOut;
+    default:
+        return Wake::TimedOut;
+    }
+}
+
+void ChildProcess::End()
+{
+    if (m_job)
+        ::TerminateJobObject(m_job.Get(), ERROR_TIMEOUT); // also whatever the child started
+    if (m_process && ::WaitForSingleObject(m_process.Get(), 0) != WAIT_OBJECT_0)
+    {
+        ::TerminateProcess(m_process.Get(), ERROR_TIMEOUT);
+        ::WaitForSingleObject(m_process.Get(), 5000);
+    }
+    m_job.Reset();
+}
+
+DWORD ChildProcess::ExitCode() const
+{
+    DWORD code = STILL_ACTIVE;
+    if (m_process)
+        ::GetExitCodeProcess(m_process.Get(), &code);
+    return code;
+}
+
+ChildRun RunChild(const std::wstring& program, const std::vector<std::wstring>& arguments, DWORD limitMs)
+{
+    ChildRun run;
+    ChildProcess child;
+    run.started = child.Start(program, arguments);
+    if (!run.started)
+    {
+        run.startError = child.StartError();
         return run;
     }
-    KernelHandle process(info.hProcess);
-    KernelHandle thread(info.hThread);
-    run.started = true;
-    if (job && !::AssignProcessToJobObject(job.Get(), process.Get()))
-        job.Reset();
-    ::ResumeThread(thread.Get());
-
-    run.timedOut = !WaitPumping(process.Get(), limitMs);
-    if (job)
-        ::TerminateJobObject(job.Get(), ERROR_TIMEOUT); // also whatever the child started
-    if (run.timedOut)
-    {
-        ::TerminateProcess(process.Get(), ERROR_TIMEOUT);
-        // Its files are closed only once it has really gone.
-        ::WaitForSingleObject(process.Get(), 5000);
-    }
-    ::GetExitCodeProcess(process.Get(), &run.exitCode);
+    run.timedOut = child.Wait(nullptr, limitMs) == ChildProcess::Wake::TimedOut;
+    child.End();
+    run.exitCode = child.ExitCode();
     return run;
 }
 

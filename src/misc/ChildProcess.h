@@ -1,7 +1,9 @@
 #pragma once
-// A helper program run with a time limit: started in a job that ends it, and whatever
-// it starts, when its test is over or when this program ends, even by being killed.
-// The caller's window stays answering while it waits.
+// Helper programs run with a time limit: each is started in a job that ends it, and
+// whatever it starts, when it is ended or when this program ends, even by being
+// killed. The caller's window stays answering while it waits.
+
+#include "misc/Handles.h"
 
 #include <windows.h>
 
@@ -10,6 +12,44 @@
 
 namespace Misc
 {
+
+// One started helper process and its job.
+class ChildProcess
+{
+  public:
+    enum class Wake
+    {
+        Signalled, // the object waited for was set
+        Ended,     // the process ended
+        TimedOut,  // neither within the limit
+    };
+
+    ChildProcess() = default;
+    ~ChildProcess() { End(); }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Starts `program` with `arguments` (quoted here). `standardInput`, if given, must be
+    // inheritable; with it the child inherits every inheritable handle of this process.
+    // False with StartError() when the process could not be created.
+    bool Start(const std::wstring& program, const std::vector<std::wstring>& arguments,
+               HANDLE standardInput = nullptr);
+    DWORD StartError() const { return m_startError; }
+    bool IsStarted() const { return m_process.IsValid(); }
+
+    // Waits at most `limitMs` for the process to end or `signal` (may be null) to be set.
+    Wake Wait(HANDLE signal, DWORD limitMs);
+    // Ends the process and everything it started, and waits a moment for it to be gone:
+    // its files are closed only then.
+    void End();
+    // The code it ended with; STILL_ACTIVE while it runs.
+    DWORD ExitCode() const;
+
+  private:
+    KernelHandle m_job;
+    KernelHandle m_process;
+    DWORD m_startError = 0;
+};
 
 struct ChildRun
 {

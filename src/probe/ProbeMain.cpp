@@ -1,6 +1,6 @@
-// OrvoProbe.exe: makes one load test or one driver test for OrvoDiag in a process of
-// its own and of the library's machine type, and writes what it finds to the result
-// file OrvoDiag names. How it ends tells OrvoDiag whether the test finished.
+// OrvoProbe.exe: makes load tests or one driver test for OrvoDiag in a process of its
+// own and of the library's machine type, and writes what it finds to the result files
+// OrvoDiag names. How it ends tells OrvoDiag whether the test finished.
 
 #include "checks/DriverStep.h"
 #include "inventory/LibraryLoadTest.h"
@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -24,18 +25,83 @@ LONG WINAPI EndWithExceptionCode(EXCEPTION_POINTERS* exception)
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
-bool RunTest(Misc::TextLogWriter& writer, const std::wstring& mode,
-             const std::vector<std::wstring>& arguments)
+// The requests OrvoDiag writes to standard input, one line at a time.
+class RequestReader
 {
-    if (mode == Misc::kProbeLoad && arguments.size() == 1)
-        return writer.Write(LibraryLoadDetailHere(arguments[0]));
-    if (mode == Misc::kProbeDriver && arguments.size() >= 2)
+  public:
+    explicit RequestReader(HANDLE input) : m_input(input) {}
+
+    // False once OrvoDiag has closed its end: the work is done.
+    bool ReadLine(std::wstring& line)
     {
-        const std::vector<std::wstring> dependencies(arguments.begin() + 2, arguments.end());
-        TestUsbBoxes(writer, arguments[0], arguments[1], dependencies);
-        return true;
+        for (;;)
+        {
+            const std::size_t end = m_pending.find(Misc::kProbeRequestEnd);
+            if (end != std::wstring::npos)
+            {
+                line.assign(m_pending, 0, end);
+                m_pending.erase(0, end + 1);
+                return true;
+            }
+            char chunk[4096];
+            DWORD read = 0;
+            if (!::ReadFile(m_input, chunk, sizeof chunk, &read, nullptr) || read == 0)
+                return false;
+            m_bytes.append(chunk, read);
+            const std::size_t whole = m_bytes.size() / 2;
+            m_pending.append(reinterpret_cast<const wchar_t*>(m_bytes.data()), whole);
+            m_bytes.erase(0, whole * 2);
+        }
     }
-    return false;
+
+  private:
+    HANDLE m_input;
+    std::string m_bytes;    // an odd byte waiting for its other half
+    std::wstring m_pending; // text not yet taken as a line
+};
+
+// The library is freed before the answer (LibraryLoadDetailHere frees it), so that a
+// crash or hang in its detach code is its own test's result and the next library
+// finds the probe as clean as a new one.
+DWORD ServeLoadTests(HANDLE answered)
+{
+    RequestReader requests(::GetStdHandle(STD_INPUT_HANDLE));
+    std::wstring resultPath, library;
+    while (requests.ReadLine(resultPath) && requests.ReadLine(library))
+    {
+        Misc::TextLogWriter writer;
+        if (!writer.Open(resultPath))
+            return Misc::kProbeNoResultFile;
+        writer.Write(LibraryLoadDetailHere(library));
+        writer.Close();
+        ::SetEvent(answered);
+    }
+    return Misc::kProbeCompleted;
+}
+
+DWORD RunDriverTest(const std::vector<std::wstring>& arguments)
+{
+    if (arguments.size() < 3)
+        return Misc::kProbeBadCommandLine;
+    Misc::TextLogWriter writer;
+    if (!writer.Open(arguments[0]))
+        return Misc::kProbeNoResultFile;
+    const std::vector<std::wstring> dependencies(arguments.begin() + 3, arguments.end());
+    TestUsbBoxes(writer, arguments[1], arguments[2], dependencies);
+    writer.Close();
+    return Misc::kProbeCompleted;
+}
+
+DWORD Run(const std::wstring& mode, const std::vector<std::wstring>& arguments)
+{
+    if (mode == Misc::kProbeLoads && arguments.size() == 1)
+    {
+        const HANDLE answered = reinterpret_cast<HANDLE>(std::wcstoull(arguments[0].c_str(), nullptr, 10));
+        return answered ? ServeLoadTests(answered) : Misc::kProbeBadCommandLine;
+    }
+    if (mode == Misc::kProbeDriver)
+        return RunDriverTest(arguments);
+    return Misc::kProbeBadCommandLine;
 }
 
 } // namespace
@@ -52,15 +118,9 @@ int wmain(int argc, wchar_t** argv)
 {
     ::SetUnhandledExceptionFilter(EndWithExceptionCode);
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-    if (argc < 3)
-        return static_cast<int>(Misc::kProbeBadCommandLine);
-    Misc::TextLogWriter writer;
-    if (!writer.Open(argv[2]))
-        return static_cast<int>(Misc::kProbeNoResultFile);
-    const std::vector<std::wstring> arguments(argv + 3, argv + argc);
-    const bool done = RunTest(writer, argv[1], arguments);
-    writer.Close();
+    const DWORD code = argc < 2 ? Misc::kProbeBadCommandLine
+                                : Run(argv[1], std::vector<std::wstring>(argv + 2, argv + argc));
     // Ending here keeps the detach code of libraries that stayed loaded from running.
-    ::TerminateProcess(::GetCurrentProcess(), done ? Misc::kProbeCompleted : Misc::kProbeBadCommandLine);
+    ::TerminateProcess(::GetCurrentProcess(), code);
     return 0;
 }

@@ -160,6 +160,39 @@ TEST_F(LoadProbeTest, EveryWayAnInitialisationEndsGivesItsLine)
     ExpectNothingLeftBehind();
 }
 
+// One probe serves the tests of a scan; each library finds it as clean as a new one:
+// a dependency an earlier library brought along is gone again, and a probe that an
+// earlier library's crash or leftover thread ended is replaced.
+TEST_F(LoadProbeTest, OneProbeServesTestAfterTestAsCleanAsANewOne)
+{
+    ::CreateDirectoryW(PathOf(L"A").c_str(), nullptr);
+    ::CreateDirectoryW(PathOf(L"B").c_str(), nullptr);
+    const std::wstring withDependency =
+        Install(OrvoTest::FixturePath(L"missing_dependency.dll"), L"A\\needs.dll");
+    Install(OrvoTest::ExeDir() + L"..\\fixture-hidden\\OrvoAbsentDependency.dll",
+            L"A\\OrvoAbsentDependency.dll");
+    const std::wstring without = Install(OrvoTest::FixturePath(L"missing_dependency.dll"), L"B\\needs.dll");
+    const std::wstring crash = Install(OrvoTest::FixturePath(L"probes\\OrvoLoad_crash.dll"), L"crash.dll");
+    const std::wstring late = Install(OrvoTest::FixturePath(L"probes\\OrvoLoad_late_exit.dll"), L"late.dll");
+    const std::wstring fine = Install(OrvoTest::FixturePath(L"probes\\OrvoLoad_fine.dll"), L"fine.dll");
+    const std::wstring exits = Install(OrvoTest::FixturePath(L"probes\\OrvoLoad_exit.dll"), L"exit.dll");
+    const std::wstring missing = LibraryLoadDetailHere(without);
+    ASSERT_EQ(missing.rfind(L"Load failed: 0000007E ", 0), 0u) << Narrow(missing);
+    {
+        ProbeSession session;
+        EXPECT_EQ(LibraryLoadDetail(withDependency), L"Loaded correctly.");
+        EXPECT_EQ(LibraryLoadDetail(without), missing);
+        EXPECT_TRUE(IsCrashLine(LibraryLoadDetail(crash)));
+        EXPECT_EQ(LibraryLoadDetail(fine), L"Loaded correctly.");
+        EXPECT_EQ(LibraryLoadDetail(late), L"Loaded correctly.");
+        ::Sleep(600); // its thread ends that probe
+        // Loaded here instead of in a probe, this library would end the test itself.
+        EXPECT_EQ(LibraryLoadDetail(exits), L"Load failed: 00000003");
+        EXPECT_EQ(LibraryLoadDetail(withDependency), L"Loaded correctly.");
+    }
+    ExpectNothingLeftBehind();
+}
+
 TEST_F(LoadProbeTest, AHangingInitialisationIsEndedAtTheLimit)
 {
     const std::wstring path = Install(OrvoTest::FixturePath(L"probes\\OrvoLoad_hang.dll"), L"hang.dll");
