@@ -22,6 +22,11 @@ bool ReadProbeResult(const std::wstring& path, std::wstring& text)
     return true;
 }
 
+// Room for the longest request (two paths of 32,767 characters), so that writing one
+// never waits for the probe to read: a probe stuck before its first read must not hold
+// up the scan beyond the test's limit.
+constexpr DWORD kRequestPipeBytes = 2 * (2 * 32768 * sizeof(wchar_t));
+
 // The probe inherits the read end of its request pipe and the answer event, nothing of
 // ours stays inheritable afterwards: a later probe must not hold this one's pipe open.
 bool LoadServer::Start()
@@ -30,7 +35,7 @@ bool LoadServer::Start()
     Misc::KernelHandle answered(::CreateEventW(&inheritable, FALSE, FALSE, nullptr));
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
-    if (!answered || !::CreatePipe(&readEnd, &writeEnd, &inheritable, 0))
+    if (!answered || !::CreatePipe(&readEnd, &writeEnd, &inheritable, kRequestPipeBytes))
         return false;
     Misc::KernelHandle input(readEnd);
     Misc::KernelHandle requests(writeEnd);
