@@ -94,8 +94,7 @@ bool LoadServer::Test(const std::wstring& library, const std::wstring& resultPat
         Stop();
         if (!timedOut && !taken)
             continue;
-        result.outcome = ProbeOutcome(timedOut, m_child.ExitCode());
-        result.code = timedOut ? ERROR_TIMEOUT : m_child.ExitCode();
+        SetProbeEnd(result, timedOut, m_child.ExitCode());
         return true;
     }
     return false;

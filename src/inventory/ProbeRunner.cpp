@@ -75,19 +75,17 @@ bool RunProbeOf(WORD machine, const wchar_t* mode, const std::vector<std::wstrin
     std::unique_ptr<ProbeSession> own;
     ProbeSession* session = CurrentOrOwnSession(own);
     const std::wstring program = session->Program(machine);
-    const std::wstring resultPath = session->ResultPath();
-    if (program.empty() || resultPath.empty())
+    const std::wstring resultPath = program.empty() ? std::wstring() : session->ResultPath();
+    if (resultPath.empty())
         return false;
     std::vector<std::wstring> commandLine = {mode, resultPath};
     commandLine.insert(commandLine.end(), arguments.begin(), arguments.end());
     const Misc::ChildRun run = Misc::RunChild(program, commandLine, limitMs);
     const bool ran = run.started && ReadProbeResult(resultPath, result.text);
     session->ReleaseResult(resultPath);
-    if (!ran)
-        return false;
-    result.outcome = ProbeOutcome(run.timedOut, run.exitCode);
-    result.code = run.timedOut ? ERROR_TIMEOUT : run.exitCode;
-    return true;
+    if (ran)
+        SetProbeEnd(result, run.timedOut, run.exitCode);
+    return ran;
 }
 
 } // namespace
@@ -199,6 +197,12 @@ ProbeResult::Outcome ProbeOutcome(bool timedOut, DWORD exitCode)
     return ProbeResult::Outcome::Ended;
 }
 
+void SetProbeEnd(ProbeResult& result, bool timedOut, DWORD exitCode)
+{
+    result.outcome = ProbeOutcome(timedOut, exitCode);
+    result.code = timedOut ? ERROR_TIMEOUT : exitCode;
+}
+
 ProbeResult RunProbe(const std::wstring& imagePath, const wchar_t* mode,
                      const std::vector<std::wstring>& arguments, DWORD limitMs)
 {
@@ -221,10 +225,9 @@ ProbeResult RunLoadProbe(const std::wstring& libraryPath, DWORD limitMs)
          ProbeMachines(ImageMachine(libraryPath), OwnMachine(), Misc::NativeProcessorArchitecture()))
     {
         LoadServer* server = session->Loads(machine);
-        const std::wstring resultPath = session->ResultPath();
+        const std::wstring resultPath = server ? session->ResultPath() : std::wstring();
         ProbeResult result;
-        const bool tested =
-            server && !resultPath.empty() && server->Test(libraryPath, resultPath, limitMs, result);
+        const bool tested = !resultPath.empty() && server->Test(libraryPath, resultPath, limitMs, result);
         session->ReleaseResult(resultPath);
         if (tested)
             return result;

@@ -72,5 +72,9 @@ std::vector<WORD> ProbeMachines(WORD imageMachine, WORD ownMachine, WORD nativeA
 // How a probe that was started ended.
 ProbeResult::Outcome ProbeOutcome(bool timedOut, DWORD exitCode);
 
+// Records how a started probe ended: the outcome, and the exception or exit code, or
+// ERROR_TIMEOUT for a probe ended at its limit.
+void SetProbeEnd(ProbeResult& result, bool timedOut, DWORD exitCode);
+
 // The machine type of this program's own code.
 WORD OwnMachine();

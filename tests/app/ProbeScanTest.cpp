@@ -15,8 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tlhelp32.h>
-
 #include <atomic>
 #include <cstdio>
 #include <regex>
@@ -56,18 +54,6 @@ void SetProductKeys(const std::wstring* installPath)
     }
 }
 
-bool ProbeRunning()
-{
-    Misc::KernelHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
-         more = ::Process32NextW(snapshot.Get(), &entry))
-        if (_wcsnicmp(entry.szExeFile, L"OrvoProbe", 9) == 0)
-            return true;
-    return false;
-}
-
 // Sends WM_NULL to the window from another thread every 50 ms and keeps the longest
 // time the window took to answer while a probe was running. (The rest of the scan,
 // hashing the program's own folder full of test programs, has stalls of its own.)
@@ -92,14 +78,14 @@ class Pinger
     {
         while (!m_stop)
         {
-            const bool probeBefore = ProbeRunning();
+            const bool probeBefore = OrvoTest::RunningProbes() > 0;
             const ULONGLONG start = ::GetTickCount64();
             DWORD_PTR result = 0;
             if (!::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result))
                 ++m_unanswered;
             const ULONGLONG took = ::GetTickCount64() - start;
             m_longestOverall = std::max<ULONGLONG>(m_longestOverall, took);
-            if (probeBefore && ProbeRunning())
+            if (probeBefore && OrvoTest::RunningProbes() > 0)
             {
                 m_longest = std::max<ULONGLONG>(m_longest, took);
                 ++m_pings;

@@ -79,14 +79,6 @@ std::wstring OwnArchitectureLibrary()
     return OrvoTest::FixturePath(sizeof(void*) == 8 ? L"pe64_library.dll" : L"pe32_library.dll");
 }
 
-std::wstring SystemText(DWORD code)
-{
-    wchar_t* text = nullptr;
-    ::FormatMessageW(0x1300, nullptr, code, 0x400, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-    Misc::LocalMemory owner(text);
-    return text ? text : L"";
-}
-
 // An installation folder in the test's own folder, with the test's folder as the
 // temporary directory of the shared file manager.
 class ProcessorTest : public OrvoTest::TempDirTest
@@ -154,7 +146,8 @@ TEST_F(ProcessorTest, LoadTestSaysWhetherTheLibraryLoads)
     const UINT errorMode = ::GetErrorMode();
     PutCopy(L"needs.dll", OrvoTest::FixturePath(L"missing_dependency.dll"));
     EXPECT_EQ(LibraryLoadDetail(m_install + L"\\good.dll"), L"Loaded correctly.");
-    EXPECT_EQ(LibraryLoadDetail(m_install + L"\\needs.dll"), L"Load failed: 0000007E " + SystemText(126));
+    EXPECT_EQ(LibraryLoadDetail(m_install + L"\\needs.dll"),
+              L"Load failed: 0000007E " + OrvoTest::SystemText(126));
     // The error mode and the search folder are put back.
     EXPECT_EQ(::GetErrorMode(), errorMode);
 

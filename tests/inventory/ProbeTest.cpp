@@ -7,8 +7,6 @@
 
 #include "TestSupport.h"
 
-#include <tlhelp32.h>
-
 namespace
 {
 
@@ -59,21 +57,10 @@ TEST(QuoteArgument, TheRuntimeReadsEveryArgumentBack)
     EXPECT_EQ(Misc::QuoteArgument(L""), L"\"\"");
 }
 
-std::wstring SystemText(DWORD code)
-{
-    wchar_t* text = nullptr;
-    ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, code, LANG_USER_DEFAULT, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-    std::wstring result = text ? text : L"";
-    ::LocalFree(text);
-    return result;
-}
-
 // The line for a failure code: with the system's text where it has one.
 std::wstring FailedLine(const std::wstring& code, DWORD value)
 {
-    const std::wstring text = SystemText(value);
+    const std::wstring text = OrvoTest::SystemText(value);
     return L"Load failed: " + code + (text.empty() ? L"" : L" " + text);
 }
 
@@ -82,20 +69,6 @@ std::wstring FailedLine(const std::wstring& code, DWORD value)
 bool IsCrashLine(const std::wstring& line)
 {
     return line == FailedLine(L"000003E6", ERROR_NOACCESS) || line == FailedLine(L"C0000005", 0xC0000005);
-}
-
-// The probes this test process started: other test processes run probes of their own.
-std::size_t RunningProbes()
-{
-    std::size_t count = 0;
-    const Misc::FileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
-         more = ::Process32NextW(snapshot.Get(), &entry))
-        count += _wcsnicmp(entry.szExeFile, L"OrvoProbe", 9) == 0 &&
-                 entry.th32ParentProcessID == ::GetCurrentProcessId();
-    return count;
 }
 
 // <build>\probe-<other machine>\fixtures\<name>: the test libraries of the other machine type.
@@ -133,7 +106,7 @@ class LoadProbeTest : public OrvoTest::TempDirTest
         EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "staging folder left: " << Narrow(found.cFileName);
         if (find != INVALID_HANDLE_VALUE)
             ::FindClose(find);
-        EXPECT_EQ(RunningProbes(), 0u);
+        EXPECT_EQ(OrvoTest::RunningProbes(), 0u);
     }
 };
 
@@ -196,7 +169,7 @@ TEST_F(LoadProbeTest, AHangingInitialisationIsEndedAtTheLimit)
 {
     const std::wstring path = Install(OrvoTest::FixturePath(L"probes\\OrvoLoad_hang.dll"), L"hang.dll");
     const ULONGLONG start = ::GetTickCount64();
-    EXPECT_EQ(LibraryLoadDetail(path), L"Load failed: 000005B4 " + SystemText(ERROR_TIMEOUT));
+    EXPECT_EQ(LibraryLoadDetail(path), L"Load failed: 000005B4 " + OrvoTest::SystemText(ERROR_TIMEOUT));
     const ULONGLONG took = ::GetTickCount64() - start;
     EXPECT_GE(took, kLoadTestLimitMs);
     EXPECT_LT(took, kLoadTestLimitMs + 3000);

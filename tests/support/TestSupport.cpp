@@ -3,11 +3,36 @@
 #include "misc/MessageBox.h"
 #include "misc/Text.h"
 
+#include <tlhelp32.h>
+
 #include <fstream>
 #include <iterator>
 
 namespace OrvoTest
 {
+
+std::wstring SystemText(DWORD code)
+{
+    wchar_t* text = nullptr;
+    ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, LANG_USER_DEFAULT, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    Misc::LocalMemory owner(text);
+    return text ? text : L"";
+}
+
+std::size_t RunningProbes()
+{
+    std::size_t count = 0;
+    const Misc::FileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
+         more = ::Process32NextW(snapshot.Get(), &entry))
+        count += _wcsnicmp(entry.szExeFile, L"OrvoProbe", 9) == 0 &&
+                 entry.th32ParentProcessID == ::GetCurrentProcessId();
+    return count;
+}
 
 std::wstring ExeDir()
 {

@@ -35,6 +35,14 @@ void ForceDeleteTree(const std::wstring& dir);
 // milliseconds, or until `done` says so.
 void Pump(DWORD ms = 0, HWND dialog = nullptr, const std::function<bool()>& done = {});
 
+// The system's text for an error or exception code, as the program asks for it;
+// empty when the system has none.
+std::wstring SystemText(DWORD code);
+
+// The probe processes this test process started: other test processes run probes of
+// their own at the same time.
+std::size_t RunningProbes();
+
 // A file time from UTC calendar fields.
 FILETIME UtcFileTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second);
 
