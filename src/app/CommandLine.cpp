@@ -101,25 +101,6 @@ std::vector<std::wstring> ProcessArguments()
 namespace
 {
 
-std::wstring FullPath(const std::wstring& path)
-{
-    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0)
-        return {};
-    std::wstring full(needed, L'\0');
-    const DWORD written = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-    if (written == 0 || written >= needed)
-        return {};
-    full.resize(written);
-    return full;
-}
-
-bool IsFolder(const std::wstring& path)
-{
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 std::wstring ErrorText(DWORD code)
 {
     std::wstring text;
@@ -132,7 +113,7 @@ std::wstring ErrorText(DWORD code)
 // Every missing folder on the way, from the top down.
 bool CreateFolders(const std::wstring& folder, DWORD& error)
 {
-    if (folder.empty() || IsFolder(folder))
+    if (folder.empty() || Misc::DirectoryExists(folder))
         return true;
     std::wstring parent = folder;
     while (!parent.empty() && (parent.back() == L'\\' || parent.back() == L'/'))
@@ -144,7 +125,7 @@ bool CreateFolders(const std::wstring& folder, DWORD& error)
         return true;
     error = ::GetLastError();
     // Another process may have made it meanwhile; a file of that name is no folder.
-    if (error == ERROR_ALREADY_EXISTS && IsFolder(folder))
+    if (error == ERROR_ALREADY_EXISTS && Misc::DirectoryExists(folder))
         return true;
     return false;
 }
@@ -154,11 +135,11 @@ bool CreateFolders(const std::wstring& folder, DWORD& error)
 std::wstring ResolveArchivePath(const std::wstring& path, const std::wstring& defaultName)
 {
     if (path.empty())
-        return FullPath(defaultName);
+        return Misc::FullPath(defaultName);
     const wchar_t last = path.back();
-    if (last == L'\\' || last == L'/' || IsFolder(path))
-        return FullPath(Misc::JoinPath(path, defaultName));
-    return FullPath(path);
+    if (last == L'\\' || last == L'/' || Misc::DirectoryExists(path))
+        return Misc::FullPath(Misc::JoinPath(path, defaultName));
+    return Misc::FullPath(path);
 }
 
 // The probe opens an existing file without changing it, and a new one only for as long
@@ -167,7 +148,7 @@ std::wstring PrepareArchivePath(const std::wstring& fullPath)
 {
     if (fullPath.empty())
         return L"The archive path cannot be used.";
-    if (IsFolder(fullPath))
+    if (Misc::DirectoryExists(fullPath))
         return L"The archive path is a folder: " + fullPath;
     const std::wstring folder = Misc::ComposePath(fullPath, Misc::PathFolder);
     DWORD error = 0;

@@ -22,14 +22,6 @@ constexpr wchar_t kTarvik[] = L"Tarvik";
 constexpr std::uint32_t kInstallOptions = FolderContent::OptionShowPath | FolderContent::OptionPlain;
 constexpr std::uint32_t kFlatOptions = kInstallOptions | FolderContent::OptionFlat;
 
-bool DirectoryExists(const std::wstring& path)
-{
-    if (path.empty())
-        return false;
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 template <typename P> std::unique_ptr<P> NewProcessor()
 {
     return std::unique_ptr<P>(new (std::nothrow) P());
@@ -69,7 +61,7 @@ void ProcessRow(const InstallLocation& row, ProductKeyReader& reader, Remembered
 {
     bool found = false;
     const std::wstring value = reader.ReadString(row.value, L"", &found);
-    const std::optional<std::wstring> path = RowFolder(row, value, found, remembered, DirectoryExists);
+    const std::optional<std::wstring> path = RowFolder(row, value, found, remembered, Misc::DirectoryExists);
     if (!path || !root.IsNewTopFolder(*path))
         return;
     try

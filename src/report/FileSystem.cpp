@@ -185,6 +185,27 @@ bool FileDateText(const std::wstring& path, std::wstring& text)
     return !text.empty();
 }
 
+std::wstring FullPath(const std::wstring& path)
+{
+    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return {};
+    std::wstring full(needed, L'\0');
+    const DWORD written = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (written == 0 || written >= needed)
+        return {};
+    full.resize(written);
+    return full;
+}
+
+bool DirectoryExists(const std::wstring& path)
+{
+    if (path.empty())
+        return false;
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 void SystemErrorText(unsigned long code, std::wstring& text)
 {
     wchar_t* buffer = nullptr;

@@ -24,6 +24,10 @@ void SplitPath(const std::wstring& path, std::wstring& drive, std::wstring& dire
 std::wstring ComposePath(const std::wstring& path, unsigned parts);
 std::wstring JoinPath(const std::wstring& first, const std::wstring& second);
 void NormalisePath(std::wstring& path);
+// The full form of a path as the platform resolves it (relative to the current folder,
+// "." and "..", forward slashes); empty when it cannot be resolved.
+std::wstring FullPath(const std::wstring& path);
+bool DirectoryExists(const std::wstring& path);
 
 bool FileDateText(const std::wstring& path, std::wstring& text);
 // The calendar text of a UTC file time, "%02d-%02d-%d %02d:%02d".

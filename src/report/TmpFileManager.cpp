@@ -30,21 +30,6 @@ void DeleteIfPresent(const std::wstring& path)
         ::DeleteFileW(path.c_str());
 }
 
-// The full form of a path as the platform resolves it ("..", ".", forward slashes,
-// trailing dots and spaces); empty when it cannot be resolved.
-std::wstring ResolvedPath(const std::wstring& path)
-{
-    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0)
-        return {};
-    std::wstring full(needed, L'\0');
-    const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed)
-        return {};
-    full.resize(length);
-    return full;
-}
-
 // A name such as "..\x" or "sub/../../x" would hand out a path outside the folder,
 // which ReleaseAll would later delete: a name is one plain file name, and the path it
 // gives must resolve to a place inside the folder.
@@ -52,12 +37,12 @@ bool LiesInside(const std::wstring& folder, const std::wstring& name, const std:
 {
     if (name.empty() || name == L"." || name == L".." || name.find_first_of(L"\\/:") != std::wstring::npos)
         return false;
-    std::wstring prefix = ResolvedPath(folder);
+    std::wstring prefix = FullPath(folder);
     if (prefix.empty())
         return false;
     if (prefix.back() != L'\\')
         prefix += L'\\';
-    const std::wstring resolved = ResolvedPath(path);
+    const std::wstring resolved = FullPath(path);
     return resolved.size() > prefix.size() && EqualsNoCase(resolved.substr(0, prefix.size()), prefix) &&
            resolved.find(L'\\', prefix.size()) == std::wstring::npos;
 }
