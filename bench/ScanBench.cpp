@@ -84,7 +84,7 @@ void Profile(const std::wstring& folder)
     start = BenchNow();
     std::size_t versioned = 0;
     for (const std::wstring& path : files)
-        versioned += ReadFileFacts(path).mayHoldVersion ? 1 : 0;
+        versioned += ReadFileFacts(path).version != Misc::ImageVersion::None ? 1 : 0;
     const double facts = BenchNow() - start;
 
     start = BenchNow();
@@ -101,7 +101,7 @@ void Profile(const std::wstring& folder)
 
     std::vector<std::wstring> images;
     for (const std::wstring& path : files)
-        if (ReadFileFacts(path).mayHoldVersion)
+        if (ReadFileFacts(path).version != Misc::ImageVersion::None)
             images.push_back(path);
     start = BenchNow();
     for (const std::wstring& path : images)
