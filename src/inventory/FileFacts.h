@@ -1,6 +1,7 @@
 #pragma once
 // The facts of one recorded file that come from its content and its handle (date,
-// size, platform, digest), read through as few opens of the file as they allow.
+// size, platform, digest, and the version resource where the image settles which
+// entry is its version), read through as few opens of the file as they allow.
 
 #include "inventory/VersionInfo.h"
 

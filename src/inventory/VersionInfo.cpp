@@ -64,7 +64,7 @@ void VersionInfo::Reset(const std::wstring& path)
 // it, and it is read from the file's bytes. Where there are several, the loader's own
 // lookup on the image loaded as a data file (the call the version functions make)
 // names the entry, and it is taken only when it is one of the checked entries, at the
-// same place and of the same size.
+// same place and of the same size. Writers stay out while the file is looked at.
 bool VersionInfo::Load(const std::wstring& path)
 {
     Reset(path);
