@@ -93,7 +93,8 @@ bool LeftSomethingRunning(const std::wstring& library, const std::vector<DWORD>&
 {
     std::vector<Misc::KernelHandle> threads;
     for (const DWORD id : ThreadsOfThisProcess())
-        if (!std::binary_search(threadsBefore.begin(), threadsBefore.end(), id))
+        if (id != ::GetCurrentThreadId() &&
+            !std::binary_search(threadsBefore.begin(), threadsBefore.end(), id))
             if (HANDLE thread = ::OpenThread(SYNCHRONIZE, FALSE, id))
                 threads.emplace_back(thread);
     const DWORD deadline = ::GetTickCount() + Misc::kProbeSettleMs;
