@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace ChecksTest
@@ -131,6 +132,141 @@ std::string StdoutCapture::Finish()
     ::_close(m_saved);
     m_saved = -1;
     return OrvoTest::ReadBytes(m_file);
+}
+
+namespace
+{
+
+bool IsHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+}
+
+// "xx,xx,...,xx", or ending in "xx,\" when the list goes on; empty is a whole list.
+bool IsByteList(const std::string& text, bool& continues)
+{
+    continues = text.size() >= 2 && text.compare(text.size() - 2, 2, ",\\") == 0;
+    const std::string list = continues ? text.substr(0, text.size() - 1) : text;
+    for (std::size_t i = 0; i < list.size(); i += 3)
+    {
+        if (i + 2 > list.size() || !IsHexDigit(list[i]) || !IsHexDigit(list[i + 1]))
+            return false;
+        const bool last = i + 2 == list.size();
+        if (!last && list[i + 2] != ',')
+            return false;
+        if (continues && last)
+            return false;
+    }
+    return true;
+}
+
+// A quoted text at `at` with only \\ and \" escapes; `at` ends after its closing quote.
+bool SkipQuoted(const std::string& line, std::size_t& at)
+{
+    if (at >= line.size() || line[at] != '"')
+        return false;
+    for (++at; at < line.size(); ++at)
+    {
+        if (line[at] == '"')
+            return ++at, true;
+        if (line[at] == '\\' && (++at == line.size() || (line[at] != '\\' && line[at] != '"')))
+            return false;
+    }
+    return false;
+}
+
+bool IsValueLine(const std::string& line, bool& continues)
+{
+    continues = false;
+    std::size_t at = 0;
+    if (line.compare(0, 2, "@=") == 0)
+        at = 2;
+    else if (!SkipQuoted(line, at) || at >= line.size() || line[at++] != '=')
+        return false;
+    const std::string value = line.substr(at);
+    std::size_t end = 0;
+    if (SkipQuoted(value, end))
+        return end == value.size();
+    if (value.compare(0, 6, "dword:") == 0)
+        return value.size() == 14 && std::all_of(value.begin() + 6, value.end(), IsHexDigit);
+    std::size_t listStart = 0;
+    if (value.compare(0, 4, "hex:") == 0)
+        listStart = 4;
+    else if (value.compare(0, 4, "hex(") == 0)
+    {
+        const std::size_t close = value.find("):");
+        if (close == std::string::npos || close == 4 ||
+            !std::all_of(value.begin() + 4, value.begin() + close, IsHexDigit))
+            return false;
+        listStart = close + 2;
+    }
+    else
+        return false;
+    return IsByteList(value.substr(listStart), continues);
+}
+
+bool IsKeyLineBelow(const std::string& line, const std::string& root)
+{
+    const std::string open = "[" + root;
+    if (line.compare(0, open.size(), open) != 0 || line.back() != ']')
+        return false;
+    const std::string rest = line.substr(open.size(), line.size() - open.size() - 1);
+    return rest.empty() || (rest.size() > 1 && rest[0] == '\\');
+}
+
+} // namespace
+
+std::string FirstStrayRegLine(const std::string& file, const std::string& root)
+{
+    if (file.compare(0, 3, "\xEF\xBB\xBF") != 0)
+        return "no byte order mark";
+    const std::string text = file.substr(3);
+    bool continuing = false;
+    std::size_t number = 1;
+    for (std::size_t at = 0; at < text.size(); ++number)
+    {
+        const std::size_t end = text.find("\r\n", at);
+        std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? text.size() : end + 2;
+        bool fits = false;
+        if (end == std::string::npos || line.find_first_of("\r\n", 0) != std::string::npos)
+            fits = false;
+        else if (continuing)
+            fits = line.compare(0, 2, "  ") == 0 && IsByteList(line.substr(2), continuing);
+        else if (number == 1)
+            fits = line == "Windows Registry Editor Version 5.00";
+        else
+            fits = line.empty() || IsKeyLineBelow(line, root) || IsValueLine(line, continuing);
+        if (!fits)
+            return std::to_string(number) + ": " + line.substr(0, 200);
+    }
+    return continuing ? "the file ends inside a byte list" : "";
+}
+
+std::vector<std::wstring> KeyListing(HKEY hive, const std::wstring& path)
+{
+    std::vector<std::wstring> names;
+    Misc::RegKey key;
+    if (::RegOpenKeyExW(hive, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+        return names;
+    std::vector<wchar_t> name(32768);
+    for (DWORD index = 0;; ++index)
+    {
+        DWORD chars = static_cast<DWORD>(name.size());
+        if (::RegEnumValueW(key.Get(), index, name.data(), &chars, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names.push_back(L"value " + std::wstring(name.data(), chars));
+    }
+    for (DWORD index = 0;; ++index)
+    {
+        DWORD chars = static_cast<DWORD>(name.size());
+        if (::RegEnumKeyExW(key.Get(), index, name.data(), &chars, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names.push_back(L"key " + std::wstring(name.data(), chars));
+    }
+    return names;
 }
 
 } // namespace ChecksTest
