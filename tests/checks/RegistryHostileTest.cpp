@@ -1,10 +1,12 @@
 #include "checks/RegistryExport.h"
 
+#include "misc/Handles.h"
 #include "misc/Text.h"
 #include "RegTestSupport.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <string>
@@ -73,6 +75,41 @@ std::vector<HostileValue> HostileValues()
     };
 }
 
+// Names with a NUL inside, which only the native calls take: a value "nul\0name" and
+// a key "nul\0key" holding a value, beside a key "nul" that the cut name would hit.
+void AddNamesWithNul(TestKey& key)
+{
+    using SetValue = LONG(NTAPI*)(HANDLE, UNICODE_STRING*, ULONG, ULONG, void*, ULONG);
+    using CreateKey =
+        LONG(NTAPI*)(HANDLE*, ACCESS_MASK, OBJECT_ATTRIBUTES*, ULONG, UNICODE_STRING*, ULONG, ULONG*);
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    const auto setValue =
+        reinterpret_cast<SetValue>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtSetValueKey")));
+    const auto createKey =
+        reinterpret_cast<CreateKey>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtCreateKey")));
+    ASSERT_TRUE(setValue && createKey);
+    key.SetText(L"nul", L"v", L"the key of the cut name");
+    Misc::RegKey parent;
+    ASSERT_EQ(::RegOpenKeyExW(key.Hive(), key.Path().c_str(), 0, KEY_ALL_ACCESS, parent.Put()),
+              ERROR_SUCCESS);
+    auto name = [](const wchar_t* text, std::size_t chars)
+    {
+        const USHORT bytes = static_cast<USHORT>(chars * sizeof(wchar_t));
+        return UNICODE_STRING{bytes, bytes, const_cast<wchar_t*>(text)};
+    };
+    UNICODE_STRING valueName = name(L"nul\0name", 8);
+    wchar_t data[] = L"1";
+    ASSERT_EQ(setValue(parent.Get(), &valueName, 0, REG_SZ, data, sizeof(data)), 0);
+    UNICODE_STRING keyName = name(L"nul\0key", 7);
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &keyName, OBJ_CASE_INSENSITIVE, parent.Get(), nullptr);
+    HANDLE raw = nullptr;
+    ASSERT_EQ(createKey(&raw, KEY_ALL_ACCESS, &attributes, 0, nullptr, 0, nullptr), 0);
+    Misc::RegKey child(static_cast<HKEY>(raw));
+    ASSERT_EQ(::RegSetValueExW(child.Get(), L"v", 0, REG_SZ, reinterpret_cast<BYTE*>(data), sizeof(data)),
+              ERROR_SUCCESS);
+}
+
 void FillHostileKey(TestKey& key)
 {
     for (const HostileValue& v : HostileValues())
@@ -91,6 +128,7 @@ void FillHostileKey(TestKey& key)
     for (int level = 1; level < 512; ++level)
         deep += L"\\d";
     key.SetDword(deep, L"Level", 512);
+    AddNamesWithNul(key);
 }
 
 bool Import(const std::wstring& utf8File, const std::wstring& utf16File, bool withReg)
@@ -144,6 +182,8 @@ TEST_F(RegistryHostileTest, NoKeyOrValueBreaksTheFileAndEverythingWrittenImports
                 EXPECT_NE(printed.find(v.leftOut), std::string::npos) << v.what << "\n" << printed;
             }
         }
+        EXPECT_NE(printed.find("value name 'nul\\0name'"), std::string::npos) << printed;
+        EXPECT_NE(printed.find("sub-key name 'nul\\0key'"), std::string::npos) << printed;
         EXPECT_EQ(printed.find("ERROR"), std::string::npos) << printed;
         EXPECT_NE(first.find("\"Padded\"=\"abc\"\r\n"), std::string::npos);
         EXPECT_NE(first.find("\"Note\"=hex(1):66,00,69,00"), std::string::npos);
