@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <regex>
 
 namespace ChecksTest
 {
@@ -134,109 +135,39 @@ std::string StdoutCapture::Finish()
     return OrvoTest::ReadBytes(m_file);
 }
 
-namespace
-{
-
-bool IsHexDigit(char c)
-{
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-}
-
-// "xx,xx,...,xx", or ending in "xx,\" when the list goes on; empty is a whole list.
-bool IsByteList(const std::string& text, bool& continues)
-{
-    continues = text.size() >= 2 && text.compare(text.size() - 2, 2, ",\\") == 0;
-    const std::string list = continues ? text.substr(0, text.size() - 1) : text;
-    for (std::size_t i = 0; i < list.size(); i += 3)
-    {
-        if (i + 2 > list.size() || !IsHexDigit(list[i]) || !IsHexDigit(list[i + 1]))
-            return false;
-        const bool last = i + 2 == list.size();
-        if (!last && list[i + 2] != ',')
-            return false;
-        if (continues && last)
-            return false;
-    }
-    return true;
-}
-
-// A quoted text at `at` with only \\ and \" escapes; `at` ends after its closing quote.
-bool SkipQuoted(const std::string& line, std::size_t& at)
-{
-    if (at >= line.size() || line[at] != '"')
-        return false;
-    for (++at; at < line.size(); ++at)
-    {
-        if (line[at] == '"')
-            return ++at, true;
-        if (line[at] == '\\' && (++at == line.size() || (line[at] != '\\' && line[at] != '"')))
-            return false;
-    }
-    return false;
-}
-
-bool IsValueLine(const std::string& line, bool& continues)
-{
-    continues = false;
-    std::size_t at = 0;
-    if (line.compare(0, 2, "@=") == 0)
-        at = 2;
-    else if (!SkipQuoted(line, at) || at >= line.size() || line[at++] != '=')
-        return false;
-    const std::string value = line.substr(at);
-    std::size_t end = 0;
-    if (SkipQuoted(value, end))
-        return end == value.size();
-    if (value.compare(0, 6, "dword:") == 0)
-        return value.size() == 14 && std::all_of(value.begin() + 6, value.end(), IsHexDigit);
-    std::size_t listStart = 0;
-    if (value.compare(0, 4, "hex:") == 0)
-        listStart = 4;
-    else if (value.compare(0, 4, "hex(") == 0)
-    {
-        const std::size_t close = value.find("):");
-        if (close == std::string::npos || close == 4 ||
-            !std::all_of(value.begin() + 4, value.begin() + close, IsHexDigit))
-            return false;
-        listStart = close + 2;
-    }
-    else
-        return false;
-    return IsByteList(value.substr(listStart), continues);
-}
-
-bool IsKeyLineBelow(const std::string& line, const std::string& root)
-{
-    const std::string open = "[" + root;
-    if (line.compare(0, open.size(), open) != 0 || line.back() != ']')
-        return false;
-    const std::string rest = line.substr(open.size(), line.size() - open.size() - 1);
-    return rest.empty() || (rest.size() > 1 && rest[0] == '\\');
-}
-
-} // namespace
-
+// The line kinds as regular expressions of their own, written from the format and not
+// from the exporter: a quoted text knows only the escapes \\ and \", a byte list ends
+// in ",\" when it goes on, a key line ends at its last "]".
 std::string FirstStrayRegLine(const std::string& file, const std::string& root)
 {
+    static const std::string quoted = R"("(?:[^"\\]|\\[\\"])*")";
+    static const std::string bytes = R"((?:[0-9a-f]{2}(?:,[0-9a-f]{2})*)?(,\\)?)";
+    static const std::regex valueLine("(?:@|" + quoted + ")=(?:" + quoted +
+                                      "|dword:[0-9a-f]{8}|hex(?:\\([0-9a-f]+\\))?:" + bytes + ")");
+    static const std::regex continuation("  " + bytes);
     if (file.compare(0, 3, "\xEF\xBB\xBF") != 0)
         return "no byte order mark";
     const std::string text = file.substr(3);
+    const std::string keyLine = "[" + root;
     bool continuing = false;
     std::size_t number = 1;
     for (std::size_t at = 0; at < text.size(); ++number)
     {
         const std::size_t end = text.find("\r\n", at);
-        std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        const std::string line = text.substr(at, end == std::string::npos ? end : end - at);
         at = end == std::string::npos ? text.size() : end + 2;
+        std::smatch match;
         bool fits = false;
-        if (end == std::string::npos || line.find_first_of("\r\n", 0) != std::string::npos)
+        if (end == std::string::npos || line.find_first_of("\r\n") != std::string::npos)
             fits = false;
-        else if (continuing)
-            fits = line.compare(0, 2, "  ") == 0 && IsByteList(line.substr(2), continuing);
-        else if (number == 1)
-            fits = line == "Windows Registry Editor Version 5.00";
+        else if (continuing || number == 1)
+            fits = number == 1 ? line == "Windows Registry Editor Version 5.00"
+                               : std::regex_match(line, match, continuation);
+        else if (line.compare(0, keyLine.size(), keyLine) == 0)
+            fits = line.back() == ']' && (line.size() == keyLine.size() + 1 || line[keyLine.size()] == '\\');
         else
-            fits = line.empty() || IsKeyLineBelow(line, root) || IsValueLine(line, continuing);
+            fits = line.empty() || std::regex_match(line, match, valueLine);
+        continuing = fits && match.size() > 1 && match[match.size() - 1].matched;
         if (!fits)
             return std::to_string(number) + ": " + line.substr(0, 200);
     }
