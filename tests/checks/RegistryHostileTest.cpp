@@ -187,6 +187,12 @@ TEST_F(RegistryHostileTest, NoKeyOrValueBreaksTheFileAndEverythingWrittenImports
         EXPECT_EQ(printed.find("ERROR"), std::string::npos) << printed;
         EXPECT_NE(first.find("\"Padded\"=\"abc\"\r\n"), std::string::npos);
         EXPECT_NE(first.find("\"Note\"=hex(1):66,00,69,00"), std::string::npos);
+        std::string deepest = "\\deep";
+        for (int level = 1; level < 512; ++level)
+            deepest += "\\d";
+        EXPECT_NE(first.find(deepest + "]\r\n\"Level\"=dword:00000200\r\n"), std::string::npos)
+            << "512 levels";
+        EXPECT_GT(first.size(), std::size_t(6) << 20) << "1 MiB of bytes and of text, 3 characters a byte";
 
         const std::vector<std::wstring> rootBefore = KeyListing(HKEY_CURRENT_USER, L"");
         ASSERT_TRUE(key.Delete());
