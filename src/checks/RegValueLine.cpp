@@ -8,6 +8,9 @@
 namespace
 {
 
+using Misc::IsHighSurrogate;
+using Misc::IsLowSurrogate;
+
 constexpr std::size_t kWrapColumn = 75;
 constexpr std::size_t kContinuationColumn = 2;
 
@@ -23,16 +26,6 @@ void AppendNamePart(std::wstring& line, std::wstring_view name)
     line += L'"';
     line += EscapeRegText(name);
     line += L"\"=";
-}
-
-bool IsHighSurrogate(wchar_t c)
-{
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-
-bool IsLowSurrogate(wchar_t c)
-{
-    return c >= 0xDC00 && c <= 0xDFFF;
 }
 
 void AppendHexByte(std::wstring& text, BYTE value)
