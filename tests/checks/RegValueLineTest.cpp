@@ -45,15 +45,10 @@ TEST(RegValueLine, EachTypeInItsForm)
     const Case cases[] = {
         {"plain string", L"Path", REG_SZ, TextBytes(L"C:\\Orvo"), L"\"Path\"=\"C:\\\\Orvo\"\n"},
         {"backslash and quote", L"S", REG_SZ, TextBytes(L"\\\""), L"\"S\"=\"\\\\\\\"\"\n"},
-        // A line break, a NUL before the end or half a surrogate pair: the exact bytes.
+        // A line break, a NUL before the end or half a surrogate pair: the exact bytes
+        // (the export's hostile table has the other kinds).
         {"line feed", L"S", REG_SZ, TextBytes(L"a\nb"), L"\"S\"=hex(1):61,00,0a,00,62,00,00,00\n"},
-        {"carriage return", L"S", REG_SZ, TextBytes(L"\r", false), L"\"S\"=hex(1):0d,00\n"},
-        {"lone high surrogate", L"S", REG_SZ, TextBytes(L"\xD800" L"a", false), L"\"S\"=hex(1):00,d8,61,00\n"},
         {"lone high surrogate at the end", L"S", REG_SZ, TextBytes(L"\xDBFF"), L"\"S\"=hex(1):ff,db,00,00\n"},
-        {"lone low surrogate", L"S", REG_SZ, TextBytes(L"\xDC00", false), L"\"S\"=hex(1):00,dc\n"},
-        {"surrogate pair", L"S", REG_SZ, TextBytes(L"\xD83D\xDE00"), L"\"S\"=\"\xD83D\xDE00\"\n"},
-        {"line feed in expandable text", L"E", REG_EXPAND_SZ, TextBytes(L"\n", false),
-         L"\"E\"=hex(2):0a,00\n"},
         // Padding NULs after the text are not part of it.
         {"padding of two NULs", L"S", REG_SZ, {'a', 0, 0, 0, 0, 0}, L"\"S\"=\"a\"\n"},
         {"only NULs", L"S", REG_SZ, {0, 0, 0, 0}, L"\"S\"=\"\"\n"},
