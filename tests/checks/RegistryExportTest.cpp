@@ -139,10 +139,13 @@ TEST_F(RegistryExportTest, RoundTripThroughTheRegistryInEveryView)
         ASSERT_FALSE(key.Exists());
         ASSERT_TRUE(ChecksTest::WriteUtf16Copy(PathOf(L"first.reg"), PathOf(L"import.reg")));
         const std::wstring quoted = L"\"" + PathOf(L"import.reg") + L"\"";
-        // The registry editor has no view switch; the 32-bit view is imported by reg.
-        const int code = c.view == KEY_WOW64_32KEY
-                             ? ChecksTest::RunProgram(L"reg.exe import " + quoted + L" /reg:32")
-                             : ChecksTest::RunProgram(L"regedit.exe /s " + quoted);
+        // The registry editor has no view switch and writes the view of its own machine
+        // type, which a 32-bit test process starts: a view is imported by reg.
+        const wchar_t* viewSwitch = c.view == KEY_WOW64_32KEY   ? L" /reg:32"
+                                    : c.view == KEY_WOW64_64KEY ? L" /reg:64"
+                                                                : nullptr;
+        const int code = viewSwitch ? ChecksTest::RunProgram(L"reg.exe import " + quoted + viewSwitch)
+                                    : ChecksTest::RunProgram(L"regedit.exe /s " + quoted);
         EXPECT_EQ(code, 0);
         ASSERT_TRUE(key.Exists()) << "nothing was imported";
         EXPECT_EQ(Export(key, L"second.reg"), first);
