@@ -6,6 +6,8 @@
 #include "logs/LogFileReader.h"
 #include "logs/LogFilesInfo.h"
 #include "logs/LogFilesXML.h"
+#include "logs/LogFindBar.h"
+#include "logs/LogView.h"
 #include "misc/CollectorContracts.h"
 #include "misc/Handles.h"
 #include "ui/SizeDialog.h"
@@ -30,8 +32,9 @@ class CLogFilesDialog : public UI::SizeDialog, public ICollector
     // Fills the selector from the model and selects the entry of `selected`; false when
     // none was selected.
     bool FillSelector(HWND selector, const std::wstring& selected);
-    // The view's text for `path`: false when the file could not be read.
-    bool LoadLogText(HWND view, const std::wstring& path);
+    // The view's text for `path`: false when the file could not be opened. A large log
+    // goes on loading after this returns; a failure then is shown when it ends.
+    bool LoadLogText(const std::wstring& path);
 
     LogFilesInfo& Model() noexcept { return m_model; }
     const LogFilesXML& Xml() const noexcept { return m_xml; }
@@ -44,17 +47,25 @@ class CLogFilesDialog : public UI::SizeDialog, public ICollector
     const std::wstring& SelectedPath() const noexcept { return m_selectedPath; }
     const std::wstring& ShownPath() const noexcept { return m_shownPath; }
     HFONT TextFont() const noexcept { return static_cast<HFONT>(m_textFont.Get()); }
-    // Bytes above which a log is shown by its tail (the benchmark measures without it).
+    LogView& View() noexcept { return m_view; }
+    LogFindBar& FindBar() noexcept { return m_findBar; }
+    // At most this many bytes of a log's end are shown (tests show a tail with it).
     void SetViewLimit(std::uint64_t bytes) noexcept { m_viewLimit = bytes; }
+    // Logs above this many bytes are read while the window goes on working.
+    void SetShowAtOnceBytes(std::uint64_t bytes) noexcept { m_showAtOnceBytes = bytes; }
 
   protected:
     BOOL OnInitDialog() override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
+    bool OnNotify(NMHDR* header, LRESULT& result) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
   private:
     void Build();
     void ResetSelector();
     void OnSelectionChange();
+    void OnViewKey(WORD key);
+    void NameView(const std::wstring& name);
     const std::wstring* EntryPath(LRESULT itemData) const;
 
     LogFilesInfo m_model;
@@ -62,5 +73,8 @@ class CLogFilesDialog : public UI::SizeDialog, public ICollector
     std::wstring m_selectedPath;
     std::wstring m_shownPath = L"x"; // equals no real path: the first ShowLog always loads
     Misc::GdiObject m_textFont;
-    std::uint64_t m_viewLimit = kLogViewLimit;
+    LogView m_view; // after the font it draws with, so that its thread ends first
+    LogFindBar m_findBar;
+    std::uint64_t m_viewLimit = kWholeLog;
+    std::uint64_t m_showAtOnceBytes = 4u << 20;
 };
