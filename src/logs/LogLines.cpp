@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace
@@ -33,6 +34,32 @@ std::size_t FindByte(const char* bytes, std::size_t from, std::size_t to, char v
 {
     const void* found = std::memchr(bytes + from, value, to - from);
     return found ? static_cast<std::size_t>(static_cast<const char*>(found) - bytes) : to;
+}
+
+// Where the first line feed or NUL stands in [from, to), or `to`. Every row of a log
+// is looked for this way, so whole words of eight bytes are tried first: a word with
+// a zero byte (or zero unit) in itself or in its XOR with line feeds holds one.
+std::size_t FindStop(const char* bytes, std::size_t from, std::size_t to, bool wide)
+{
+    const std::uint64_t ones = wide ? 0x0001000100010001ull : 0x0101010101010101ull;
+    const std::uint64_t high = ones << (wide ? 15 : 7);
+    const std::uint64_t feeds = ones * '\n';
+    std::size_t at = from;
+    for (; at + 8 <= to; at += 8)
+    {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes + at, 8);
+        const std::uint64_t feed = word ^ feeds;
+        if ((((word - ones) & ~word) | ((feed - ones) & ~feed)) & high)
+            break;
+    }
+    for (const std::size_t unit = wide ? 2 : 1; at < to; at += unit)
+    {
+        const unsigned value = wide ? UnitAt(bytes, at) : static_cast<unsigned char>(bytes[at]);
+        if (value == '\n' || value == 0)
+            return at;
+    }
+    return to;
 }
 
 // Where a row of a line longer than a row may end without cutting a character in two:
@@ -131,29 +158,22 @@ LogLines::Span LogLines::RowAt(std::size_t offset) const
     const std::size_t limit = size - offset > kRowUnits * unit ? offset + kRowUnits * unit : size;
     // A line a row long ends in its CR LF, not in an empty row after it.
     const std::size_t searchEnd = std::min(size, limit + 2 * unit);
-    std::size_t lineEnd =
-        wide ? FindUnit(bytes, offset, searchEnd, '\n') : FindByte(bytes, offset, searchEnd, '\n');
-    bool split = false;
-    Span span{offset, lineEnd, lineEnd + unit};
-    if (lineEnd == searchEnd)
+    const std::size_t stop = FindStop(bytes, offset, searchEnd, wide);
+    const bool nul = stop < searchEnd && (wide ? UnitAt(bytes, stop) == 0 : bytes[stop] == '\0');
+    Span span{offset, stop, stop + unit};
+    bool endsLine = true;
+    if (nul && stop <= limit)
     {
-        split = limit < size;
-        span.end = split ? SplitPoint(bytes, offset, limit, m_encoding) : size;
+        const std::size_t feed = wide ? FindUnit(bytes, stop, size, '\n') : FindByte(bytes, stop, size, '\n');
+        span.next = std::min(size, feed + unit);
+    }
+    else if (nul || stop == searchEnd)
+    {
+        endsLine = limit >= size;
+        span.end = endsLine ? size : SplitPoint(bytes, offset, limit, m_encoding);
         span.next = span.end;
     }
-    const std::size_t nul =
-        wide ? FindUnit(bytes, offset, span.end, 0) : FindByte(bytes, offset, span.end, '\0');
-    if (nul < span.end)
-    {
-        span.end = nul;
-        if (split)
-        {
-            lineEnd = wide ? FindUnit(bytes, nul, size, '\n') : FindByte(bytes, nul, size, '\n');
-            span.next = std::min(size, lineEnd + unit);
-        }
-        split = false;
-    }
-    if (!split && span.end - offset >= unit &&
+    if (endsLine && span.end - offset >= unit &&
         (wide ? UnitAt(bytes, span.end - 2) == '\r' : bytes[span.end - 1] == '\r'))
         span.end -= unit;
     return span;
