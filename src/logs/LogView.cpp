@@ -281,7 +281,8 @@ LRESULT LogView::CustomDraw(NMLVCUSTOMDRAW* draw)
     }
 }
 
-// Only the characters within the window are drawn (the font has one width for all).
+// A selected row is shown in the highlight colour while the page has the focus (the
+// view or its find field), so that a search hit stands out; grey otherwise.
 void LogView::DrawRow(HDC dc, std::size_t row)
 {
     RECT bounds = {};
@@ -294,30 +295,28 @@ void LogView::DrawRow(HDC dc, std::size_t row)
     area.right = std::max(bounds.right, client.right);
     const UINT state =
         static_cast<UINT>(::SendMessageW(m_list, LVM_GETITEMSTATE, row, LVIS_SELECTED | LVIS_FOCUSED));
-    const bool focused = ::GetFocus() == m_list;
+    const HWND focus = ::GetFocus();
+    const bool active = focus && (focus == m_list || ::GetParent(focus) == ::GetParent(m_list));
     const bool selected = (state & LVIS_SELECTED) != 0;
-    ::SetBkColor(dc, ::GetSysColor(!selected ? COLOR_WINDOW : focused ? COLOR_HIGHLIGHT : COLOR_BTNFACE));
+    ::SetBkColor(dc, ::GetSysColor(!selected ? COLOR_WINDOW : active ? COLOR_HIGHLIGHT : COLOR_BTNFACE));
     ::SetTextColor(dc, ::GetSysColor(!selected ? COLOR_WINDOWTEXT
-                                     : focused ? COLOR_HIGHLIGHTTEXT
+                                     : active  ? COLOR_HIGHLIGHTTEXT
                                                : COLOR_BTNTEXT));
     ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &area, nullptr, 0, nullptr);
 
+    // A row is at most a few thousand characters: it is drawn whole, clipped, so that
+    // a font whose characters differ in width is drawn right too.
     const std::wstring text = ExpandTabs(m_lines.Row(row));
-    const int x = bounds.left + kMargin;
-    const std::size_t first = x < client.left ? static_cast<std::size_t>((client.left - x) / m_charWidth) : 0;
-    if (first < text.size())
-    {
-        const std::size_t count = std::min<std::size_t>(text.size() - first, client.right / m_charWidth + 2);
-        const Misc::SelectedObject font(dc, m_font);
-        ::ExtTextOutW(dc, x + static_cast<int>(first) * m_charWidth, bounds.top, ETO_CLIPPED, &area,
-                      text.c_str() + first, static_cast<UINT>(count), nullptr);
-    }
-    // Tabs may make a row wider than its characters counted.
-    const int needed =
-        static_cast<int>(std::min<std::size_t>(text.size(), kWidestColumn)) * m_charWidth + 2 * kMargin;
-    if (needed > ColumnWidth() && ColumnWidth() < kWidestColumn)
-        ::PostMessageW(m_list, LVM_SETCOLUMNWIDTH, 0, std::min<LONG>(needed, kWidestColumn));
-    if ((state & LVIS_FOCUSED) && focused)
+    const Misc::SelectedObject font(dc, m_font);
+    ::ExtTextOutW(dc, bounds.left + kMargin, bounds.top, ETO_CLIPPED, &area, text.c_str(),
+                  static_cast<UINT>(text.size()), nullptr);
+    const int column = ColumnWidth();
+    SIZE extent = {};
+    if (column<kWidestColumn&& static_cast<int>(text.size()) * m_charWidth * 2> column &&
+        ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent) &&
+        extent.cx + 2 * kMargin > column)
+        ::PostMessageW(m_list, LVM_SETCOLUMNWIDTH, 0, std::min<LONG>(extent.cx + 2 * kMargin, kWidestColumn));
+    if ((state & LVIS_FOCUSED) && focus == m_list)
         ::DrawFocusRect(dc, &area);
 }
 
@@ -410,6 +409,13 @@ LRESULT CALLBACK LogView::ListProc(HWND list, UINT message, WPARAM wParam, LPARA
         // Control characters would start the list's search by typing.
         if (message == WM_CHAR && wParam < 0x20 && KeyDown(VK_CONTROL))
             return 0;
+        // The column is never narrower than the window, so that a selection spans it.
+        if (message == WM_SIZE)
+        {
+            const LRESULT result = ::DefSubclassProc(list, message, wParam, lParam);
+            view->SetColumnWidth(view->ColumnWidth());
+            return result;
+        }
         if (message == WM_NCDESTROY)
             ::RemoveWindowSubclass(list, ListProc, kSubclassId);
     }
