@@ -226,6 +226,26 @@ std::vector<std::wstring> ExportRegistry(Misc::AFileManager* manager, WORD nativ
     return paths;
 }
 
+namespace
+{
+
+// A key too large for the memory left fails its own export only.
+LONG ExportKeyWithinMemory(HKEY hive, const std::wstring& keyPath, const std::wstring& outputPath,
+                           REGSAM view)
+{
+    try
+    {
+        return ExportRegistryKey(hive, keyPath, outputPath, view);
+    }
+    catch (const std::bad_alloc&)
+    {
+        PrintDiagnostic(L"ERROR: %d, Out of memory: '%ls'\n", int(ERROR_NOT_ENOUGH_MEMORY), keyPath.c_str());
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+}
+
+} // namespace
+
 // A missing key gives no file and no message. A failed export leaves nothing behind:
 // its staged name is released, which deletes what was written.
 std::wstring ExportRegistryRow(HKEY hive, const std::wstring& keyPath, const std::wstring& fileName,
@@ -240,7 +260,7 @@ std::wstring ExportRegistryRow(HKEY hive, const std::wstring& keyPath, const std
     const std::wstring path = StagePath(*held.Get(), fileName);
     if (path.empty())
         return {};
-    if (ExportRegistryKey(hive, keyPath, path, view) != ERROR_SUCCESS)
+    if (ExportKeyWithinMemory(hive, keyPath, path, view) != ERROR_SUCCESS)
     {
         held.Get()->Release(path);
         return {};

@@ -42,10 +42,11 @@ class CApplicationsDialog : public UI::SizeDialog, public IFilesPageScan
     const ApplicationsInfo& Model() const noexcept { return m_model; }
     const ApplicationsDraw& Painter() const noexcept { return m_draw; }
     HWND Tree() const noexcept { return m_tree; }
-    HFONT TreeFont() const noexcept { return static_cast<HFONT>(m_font.Get()); }
+    HFONT TreeFont() const noexcept { return m_font.Get(); }
 
   protected:
     BOOL OnInitDialog() override;
+    void OnDpiChanged(UINT dpi) override;
     bool OnNotify(NMHDR* header, LRESULT& result) override;
     void OnDestroy() override;
 
@@ -57,5 +58,5 @@ class CApplicationsDialog : public UI::SizeDialog, public IFilesPageScan
     ApplicationsDraw m_draw;
     ApplicationsXML m_xml;
     HWND m_tree = nullptr;
-    Misc::GdiObject m_font;
+    UI::ScaledFont m_font{UI::TreeFontAt96()};
 };

@@ -13,7 +13,8 @@ const wchar_t kUnableText[] = L"Unable to load the LOG file.";
 // The view's word that a log read on its own thread is there.
 constexpr UINT kLogLoadedMessage = WM_APP + 17;
 
-HFONT CreateTextFont()
+// Courier New at 14 pixels (at 96 DPI), light.
+LOGFONTW TextFontAt96()
 {
     LOGFONTW description = {};
     description.lfHeight = 14;
@@ -22,7 +23,7 @@ HFONT CreateTextFont()
     description.lfOutPrecision = OUT_DEVICE_PRECIS;
     description.lfClipPrecision = CLIP_LH_ANGLES;
     wcscpy_s(description.lfFaceName, L"Courier New");
-    return ::CreateFontIndirectW(&description);
+    return description;
 }
 
 // A large log takes a while to show; the cursor says so until it is shown.
@@ -75,12 +76,21 @@ void CLogFilesDialog::Build()
     }
 }
 
+// The text's font follows the DPI the page is shown at.
+void CLogFilesDialog::OnDpiChanged(UINT dpi)
+{
+    if (!m_textFont)
+        m_textFont = std::make_unique<UI::ScaledFont>(TextFontAt96(), dpi);
+    else
+        m_textFont->SetDpi(dpi);
+    m_view.SetFont(TextFont());
+}
+
 BOOL CLogFilesDialog::OnInitDialog()
 {
     UI::SizeDialog::OnInitDialog();
     m_view.Attach(GetDlgItem(IDC_LOG_TEXT), GetHwnd(), kLogLoadedMessage);
-    m_textFont.Reset(CreateTextFont());
-    m_view.SetFont(TextFont());
+    OnDpiChanged(Dpi());
     m_findBar.Attach(GetHwnd(),
                      [this](const std::wstring& text, bool forward) { return m_view.Find(text, forward); });
     ::EnableWindow(GetDlgItem(IDC_LOG_OPEN), FALSE);

@@ -13,6 +13,7 @@
 #include "ui/SizeDialog.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class CLogFilesDialog : public UI::SizeDialog, public ICollector
@@ -46,7 +47,7 @@ class CLogFilesDialog : public UI::SizeDialog, public ICollector
 
     const std::wstring& SelectedPath() const noexcept { return m_selectedPath; }
     const std::wstring& ShownPath() const noexcept { return m_shownPath; }
-    HFONT TextFont() const noexcept { return static_cast<HFONT>(m_textFont.Get()); }
+    HFONT TextFont() const noexcept { return m_textFont ? m_textFont->Get() : nullptr; }
     LogView& View() noexcept { return m_view; }
     LogFindBar& FindBar() noexcept { return m_findBar; }
     // At most this many bytes of a log's end are shown (tests show a tail with it).
@@ -56,6 +57,7 @@ class CLogFilesDialog : public UI::SizeDialog, public ICollector
 
   protected:
     BOOL OnInitDialog() override;
+    void OnDpiChanged(UINT dpi) override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
     bool OnNotify(NMHDR* header, LRESULT& result) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -72,7 +74,8 @@ class CLogFilesDialog : public UI::SizeDialog, public ICollector
     LogFilesXML m_xml;
     std::wstring m_selectedPath;
     std::wstring m_shownPath = L"x"; // equals no real path: the first ShowLog always loads
-    Misc::GdiObject m_textFont;
+    // Made in the page's initialisation, released with the page.
+    std::unique_ptr<UI::ScaledFont> m_textFont;
     LogView m_view; // after the font it draws with, so that its thread ends first
     LogFindBar m_findBar;
     std::uint64_t m_viewLimit = kWholeLog;

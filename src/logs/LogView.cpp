@@ -101,12 +101,15 @@ void LogView::Attach(HWND list, HWND notify, UINT loadedMessage)
 void LogView::SetFont(HFONT font)
 {
     m_font = font;
+    if (!m_list)
+        return;
     ::SendMessageW(m_list, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     const Misc::WindowDc dc(m_list);
     const Misc::SelectedObject selected(dc.Get(), font);
     TEXTMETRICW metrics = {};
     if (::GetTextMetricsW(dc.Get(), &metrics) && metrics.tmAveCharWidth > 0)
         m_charWidth = metrics.tmAveCharWidth;
+    FitColumn(); // a font for another display scale: the rows are as many characters wide
 }
 
 void LogView::ShowText(const std::wstring& text)
@@ -205,9 +208,7 @@ void LogView::Show(LogLines lines, bool endInView)
     ::SendMessageW(m_list, WM_SETREDRAW, FALSE, 0);
     SetRowState(m_list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     ::SendMessageW(m_list, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), 0);
-    SetColumnWidth(static_cast<int>(std::min<std::size_t>(m_lines.WidestUnits(), LogLines::kRowUnits)) *
-                       m_charWidth +
-                   2 * kMargin);
+    FitColumn();
     ::SendMessageW(m_list, WM_SETREDRAW, TRUE, 0);
     // Scrolled only with redrawing on: the list updates its scroll bars only then.
     ::SendMessageW(m_list, LVM_SCROLL, static_cast<WPARAM>(-::GetScrollPos(m_list, SB_HORZ)), 0);
@@ -217,6 +218,13 @@ void LogView::Show(LogLines lines, bool endInView)
         SetRowState(m_list, count - 1, LVIS_FOCUSED, LVIS_FOCUSED);
     }
     ::InvalidateRect(m_list, nullptr, TRUE);
+}
+
+void LogView::FitColumn()
+{
+    SetColumnWidth(static_cast<int>(std::min<std::size_t>(m_lines.WidestUnits(), LogLines::kRowUnits)) *
+                       m_charWidth +
+                   2 * kMargin);
 }
 
 int LogView::ColumnWidth() const

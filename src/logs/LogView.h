@@ -71,6 +71,7 @@ class LogView
     void DrawRow(HDC dc, std::size_t row);
     void GiveRowText(NMLVDISPINFOW* info) const;
     void SetColumnWidth(int width);
+    void FitColumn();
     int ColumnWidth() const;
 
     HWND m_list = nullptr;

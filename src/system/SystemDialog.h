@@ -31,11 +31,12 @@ class CSystemDialog : public UI::SizeDialog, public ICollector
     }
 
     HWND Tree() const noexcept { return m_tree; }
-    HFONT TreeFont() const noexcept { return static_cast<HFONT>(m_font.Get()); }
+    HFONT TreeFont() const noexcept { return m_font.Get(); }
     const SystemDraw& Painter() const noexcept { return m_draw; }
 
   protected:
     BOOL OnInitDialog() override;
+    void OnDpiChanged(UINT dpi) override;
     bool OnNotify(NMHDR* header, LRESULT& result) override;
     void OnDestroy() override;
 
@@ -47,5 +48,5 @@ class CSystemDialog : public UI::SizeDialog, public ICollector
     SystemDraw m_draw;
     SystemXML m_xml;
     HWND m_tree = nullptr;
-    Misc::GdiObject m_font;
+    UI::ScaledFont m_font{UI::TreeFontAt96()};
 };
