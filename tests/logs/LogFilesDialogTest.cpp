@@ -558,8 +558,16 @@ TEST_F(LogFilesPage, WindowAnswersWhileALargeLogLoads)
     asker.join();
     EXPECT_FALSE(m_page->View().Loading());
     EXPECT_LT(slowest.load(), 1000) << "ms for the window to answer";
-    // The zeros before the last line are one line cut at its first NUL.
-    EXPECT_EQ(OrvoTest::ListRows(View()), (std::vector<std::wstring>{L"", L"the last line"}));
+    // The zeros before the last line are one line cut at its first NUL. A 32-bit process
+    // has less than twice the log free in its address space: it shows the log's end
+    // below the note that says how much is left out.
+    const std::vector<std::wstring> rows = OrvoTest::ListRows(View());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1], L"the last line");
+    if (sizeof(void*) == 8)
+        EXPECT_EQ(rows[0], L"");
+    else
+        EXPECT_EQ(OrvoTest::Narrow(rows[0].substr(0, 15)), "[... The first ");
     EXPECT_EQ(Focused(), 1);
     EXPECT_TRUE(OpenEnabled());
 }
