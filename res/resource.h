@@ -46,6 +46,10 @@
 #define IDC_LOG_TEXT 1017
 #define IDC_LOG_LABEL 1018
 #define IDC_LOG_OPEN 1019
+// The find row that takes the selector row's place (hidden until Ctrl+F).
+#define IDC_LOG_FIND_LABEL 1020
+#define IDC_LOG_FIND 1021
+#define IDC_LOG_FIND_STATUS 1022
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

@@ -3,6 +3,7 @@
 #include "misc/MessageBox.h"
 #include "misc/Text.h"
 
+#include <commctrl.h>
 #include <tlhelp32.h>
 
 #include <fstream>
@@ -128,6 +129,32 @@ ScopedEnv::ScopedEnv(const wchar_t* name, const std::wstring& value) : m_name(na
 ScopedEnv::~ScopedEnv()
 {
     ::SetEnvironmentVariableW(m_name.c_str(), m_hadOld ? m_old.c_str() : nullptr);
+}
+
+std::vector<std::wstring> ListRows(HWND list)
+{
+    std::vector<std::wstring> rows;
+    const LRESULT count = ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+    std::wstring buffer(1 << 16, L'\0');
+    for (LRESULT row = 0; row < count; ++row)
+    {
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT;
+        item.pszText = buffer.data();
+        item.cchTextMax = static_cast<int>(buffer.size());
+        const LRESULT length =
+            ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        rows.emplace_back(item.pszText, static_cast<std::size_t>(length));
+    }
+    return rows;
+}
+
+std::wstring ListText(HWND list)
+{
+    std::wstring text;
+    for (const std::wstring& row : ListRows(list))
+        text += row + L"\r\n";
+    return text;
 }
 
 void Pump(DWORD ms, HWND dialog, const std::function<bool()>& done)

@@ -35,6 +35,11 @@ void ForceDeleteTree(const std::wstring& dir);
 // milliseconds, or until `done` says so.
 void Pump(DWORD ms = 0, HWND dialog = nullptr, const std::function<bool()>& done = {});
 
+// The rows of a list view as it gives them to anyone who asks (a screen reader
+// among them), and the same rows each followed by CR LF.
+std::vector<std::wstring> ListRows(HWND list);
+std::wstring ListText(HWND list);
+
 // The system's text for an error or exception code, as the program asks for it;
 // empty when the system has none.
 std::wstring SystemText(DWORD code);
