@@ -8,6 +8,7 @@
 #include "logs/LogFilesXML.h"
 #include "misc/CollectorContracts.h"
 #include "misc/Handles.h"
+#include "ui/NoteBalloon.h"
 #include "ui/SizeDialog.h"
 
 #include <cstdint>
@@ -44,6 +45,8 @@ class CLogFilesDialog : public UI::SizeDialog, public ICollector
     const std::wstring& SelectedPath() const noexcept { return m_selectedPath; }
     const std::wstring& ShownPath() const noexcept { return m_shownPath; }
     HFONT TextFont() const noexcept { return static_cast<HFONT>(m_textFont.Get()); }
+    // What the page says at "Open" when the log could not be opened; empty otherwise.
+    const std::wstring& OpenNote() const noexcept { return m_openNote.Text(); }
     // Bytes above which a log is shown by its tail (the benchmark measures without it).
     void SetViewLimit(std::uint64_t bytes) noexcept { m_viewLimit = bytes; }
 
@@ -62,5 +65,6 @@ class CLogFilesDialog : public UI::SizeDialog, public ICollector
     std::wstring m_selectedPath;
     std::wstring m_shownPath = L"x"; // equals no real path: the first ShowLog always loads
     Misc::GdiObject m_textFont;
+    UI::NoteBalloon m_openNote;
     std::uint64_t m_viewLimit = kLogViewLimit;
 };
