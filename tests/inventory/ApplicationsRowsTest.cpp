@@ -6,6 +6,7 @@
 
 #include "resource.h"
 #include "TestSupport.h"
+#include "ui/TreeRows.h"
 
 #include <gtest/gtest.h>
 
@@ -88,29 +89,12 @@ class FilesRows : public OrvoTest::TempDirTest
     // The row whose text starts with `start`, anywhere in the tree.
     HTREEITEM RowStarting(const std::wstring& start) const
     {
-        for (HTREEITEM row = TreeView_GetRoot(Tree()); row; row = UI_NextRow(row))
+        for (HTREEITEM row = TreeView_GetRoot(Tree()); row; row = UI::NextRow(Tree(), row))
             if (Text(row).rfind(start, 0) == 0)
                 return row;
         return nullptr;
     }
-    HTREEITEM UI_NextRow(HTREEITEM row) const
-    {
-        if (HTREEITEM child = TreeView_GetChild(Tree(), row))
-            return child;
-        for (; row; row = TreeView_GetParent(Tree(), row))
-            if (HTREEITEM next = TreeView_GetNextSibling(Tree(), row))
-                return next;
-        return nullptr;
-    }
-    std::wstring Text(HTREEITEM row) const
-    {
-        wchar_t text[512] = {};
-        TVITEMW item = {TVIF_TEXT, row};
-        item.pszText = text;
-        item.cchTextMax = 512;
-        TreeView_GetItem(Tree(), &item);
-        return text;
-    }
+    std::wstring Text(HTREEITEM row) const { return UI::RowText(Tree(), row); }
     std::wstring SelectedText() const { return Text(TreeView_GetSelection(Tree())); }
     void Type(const std::wstring& text)
     {
