@@ -19,6 +19,20 @@ TTTOOLINFOW ToolOf(HWND control, const std::wstring& text)
     return tool;
 }
 
+// A note belongs to the moment of the click: it goes by itself after a while, also when
+// its page was left meanwhile.
+constexpr UINT_PTR kHideTimer = 1;
+constexpr UINT kShownMs = 10000;
+
+void CALLBACK HideAfterTimeout(HWND tip, UINT, UINT_PTR id, DWORD) noexcept
+{
+    ::KillTimer(tip, id);
+    TTTOOLINFOW tool = {};
+    tool.cbSize = sizeof tool;
+    if (::SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool)))
+        ::SendMessageW(tip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+}
+
 } // namespace
 
 NoteBalloon::~NoteBalloon()
@@ -63,6 +77,7 @@ void NoteBalloon::Show(HWND control, const std::wstring& text)
     ::GetWindowRect(control, &rect);
     ::SendMessageW(m_tip, TTM_TRACKPOSITION, 0, MAKELPARAM((rect.left + rect.right) / 2, rect.top));
     ::SendMessageW(m_tip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+    ::SetTimer(m_tip, kHideTimer, kShownMs, &HideAfterTimeout);
     m_shown = true;
 }
 
@@ -73,6 +88,7 @@ void NoteBalloon::Hide()
     {
         TTTOOLINFOW tool = ToolOf(m_control, m_text);
         ::SendMessageW(m_tip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+        ::KillTimer(m_tip, kHideTimer);
     }
     m_shown = false;
 }
