@@ -60,6 +60,7 @@ class COrvoDiagDlg : public UI::SizeDialog, public UI::TabCtrlNotify, public Sta
     HWND StatusWindow() const override { return GetHwnd(); }
     void OnCancel() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnDpiChanged(UINT dpi) override;
 
   private:
     bool CreateChildWindows();

@@ -43,7 +43,7 @@ class CApplicationsDialog : public UI::SizeDialog, public IFilesPageScan
     const ApplicationsInfo& Model() const noexcept { return m_model; }
     const ApplicationsDraw& Painter() const noexcept { return m_draw; }
     HWND Tree() const noexcept { return m_tree; }
-    HFONT TreeFont() const noexcept { return static_cast<HFONT>(m_font.Get()); }
+    HFONT TreeFont() const noexcept { return m_font.Get(); }
     UI::TreeFindBar& FindBar() noexcept { return m_find; }
 
     // The selected row's text as shown (IDM_COPY_ROW), its file's digest (IDM_COPY_MD5)
@@ -55,6 +55,7 @@ class CApplicationsDialog : public UI::SizeDialog, public IFilesPageScan
 
   protected:
     BOOL OnInitDialog() override;
+    void OnDpiChanged(UINT dpi) override;
     bool OnNotify(NMHDR* header, LRESULT& result) override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
     void OnSize(UINT type, int width, int height) override;
@@ -70,6 +71,6 @@ class CApplicationsDialog : public UI::SizeDialog, public IFilesPageScan
     ApplicationsDraw m_draw;
     ApplicationsXML m_xml;
     HWND m_tree = nullptr;
-    Misc::GdiObject m_font;
+    UI::ScaledFont m_font{UI::TreeFontAt96()};
     UI::TreeFindBar m_find;
 };

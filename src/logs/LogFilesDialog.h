@@ -12,6 +12,7 @@
 #include "ui/SizeDialog.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class CLogFilesDialog : public UI::SizeDialog, public ICollector
@@ -44,7 +45,7 @@ class CLogFilesDialog : public UI::SizeDialog, public ICollector
 
     const std::wstring& SelectedPath() const noexcept { return m_selectedPath; }
     const std::wstring& ShownPath() const noexcept { return m_shownPath; }
-    HFONT TextFont() const noexcept { return static_cast<HFONT>(m_textFont.Get()); }
+    HFONT TextFont() const noexcept { return m_textFont ? m_textFont->Get() : nullptr; }
     // What the page says at "Open" when the log could not be opened; empty otherwise.
     const std::wstring& OpenNote() const noexcept { return m_openNote.Text(); }
     // Bytes above which a log is shown by its tail (the benchmark measures without it).
@@ -52,6 +53,7 @@ class CLogFilesDialog : public UI::SizeDialog, public ICollector
 
   protected:
     BOOL OnInitDialog() override;
+    void OnDpiChanged(UINT dpi) override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
 
   private:
@@ -64,7 +66,8 @@ class CLogFilesDialog : public UI::SizeDialog, public ICollector
     LogFilesXML m_xml;
     std::wstring m_selectedPath;
     std::wstring m_shownPath = L"x"; // equals no real path: the first ShowLog always loads
-    Misc::GdiObject m_textFont;
+    // Made in the page's initialisation, released with the page.
+    std::unique_ptr<UI::ScaledFont> m_textFont;
     UI::NoteBalloon m_openNote;
     std::uint64_t m_viewLimit = kLogViewLimit;
 };

@@ -31,13 +31,14 @@ class CSystemDialog : public UI::SizeDialog, public ICollector
     }
 
     HWND Tree() const noexcept { return m_tree; }
-    HFONT TreeFont() const noexcept { return static_cast<HFONT>(m_font.Get()); }
+    HFONT TreeFont() const noexcept { return m_font.Get(); }
     const SystemDraw& Painter() const noexcept { return m_draw; }
     // The selected row's text as shown; empty when no row is selected.
     std::wstring SelectedRowText() const;
 
   protected:
     BOOL OnInitDialog() override;
+    void OnDpiChanged(UINT dpi) override;
     bool OnNotify(NMHDR* header, LRESULT& result) override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -51,5 +52,5 @@ class CSystemDialog : public UI::SizeDialog, public ICollector
     SystemDraw m_draw;
     SystemXML m_xml;
     HWND m_tree = nullptr;
-    Misc::GdiObject m_font;
+    UI::ScaledFont m_font{UI::TreeFontAt96()};
 };

@@ -1,5 +1,7 @@
 #include "ui/NoteBalloon.h"
 
+#include "ui/Dpi.h"
+
 #include <commctrl.h>
 
 namespace UI
@@ -22,6 +24,7 @@ TTTOOLINFOW ToolOf(HWND control, const std::wstring& text)
 // A note belongs to the moment of the click: it goes by itself after a while, also when
 // its page was left meanwhile.
 constexpr UINT_PTR kHideTimer = 1;
+constexpr int kMaxWidthAt96 = 400; // pixels at 96 DPI
 constexpr UINT kShownMs = 10000;
 
 void CALLBACK HideAfterTimeout(HWND tip, UINT, UINT_PTR id, DWORD) noexcept
@@ -57,7 +60,7 @@ bool NoteBalloon::Make(HWND control)
     TTTOOLINFOW tool = ToolOf(control, none);
     ::SendMessageW(m_tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     // Long reasons wrap instead of running off the screen.
-    ::SendMessageW(m_tip, TTM_SETMAXTIPWIDTH, 0, 400);
+    ::SendMessageW(m_tip, TTM_SETMAXTIPWIDTH, 0, ScaleToDpi(kMaxWidthAt96, WindowDpi(control)));
     return true;
 }
 

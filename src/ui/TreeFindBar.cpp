@@ -1,6 +1,7 @@
 #include "ui/TreeFindBar.h"
 
 #include "resource.h"
+#include "ui/Dpi.h"
 
 #include <commctrl.h>
 
@@ -57,11 +58,20 @@ bool TreeFindBar::Create(HWND page, HWND tree, FindRequest onFind)
     return true;
 }
 
+// In the units of the font the row's controls have now: the page's font follows the
+// display's scale, which the dialog manager's own units do not.
 RECT TreeFindBar::DialogUnits(int x, int y, int width, int height) const
 {
-    RECT rect = {x, y, x + width, y + height};
-    ::MapDialogRect(m_page, &rect);
-    return rect;
+    const UI::DialogUnits units =
+        DialogUnitsOf(reinterpret_cast<HFONT>(::SendMessageW(m_edit, WM_GETFONT, 0, 0)));
+    if (!units.IsValid())
+    {
+        RECT rect = {x, y, x + width, y + height};
+        ::MapDialogRect(m_page, &rect);
+        return rect;
+    }
+    return {::MulDiv(x, units.width, 4), ::MulDiv(y, units.height, 8), ::MulDiv(x + width, units.width, 4),
+            ::MulDiv(y + height, units.height, 8)};
 }
 
 void TreeFindBar::Open()
