@@ -9,6 +9,8 @@
 #include "report/TextLogWriter.h"
 #include "report/TmpFileManager.h"
 
+#include <new>
+
 const std::vector<DriverGeneration>& DriverGenerations()
 {
     static const std::vector<DriverGeneration> generations = {
@@ -33,18 +35,32 @@ std::wstring RunDriverStep(Misc::AFileManager* manager, IStatusInfo* status, ISc
         manager->Release(path);
         return {};
     }
-    ProbeSession probes; // the driver tests share their unpacked probes
-    DriverFileList.ForEach(
-        [&](const ApplicationsInfo::FileInfo& file)
-        {
-            if (!Misc::EqualsNoCase(file.Name(), kUsbSupportLibraryName))
-                return;
-            if (status)
-                status->Tick(false);
-            TestUsbDriverFile(writer, file.FullPath(), clock);
-        });
+    TestUsbDriverFiles(writer, status, clock);
     writer.Close();
     return path;
+}
+
+// Running out of memory stops the tests with a line that says so; the report keeps
+// what was written before and is listed, and the scan goes on.
+void TestUsbDriverFiles(Misc::TextLogWriter& writer, IStatusInfo* status, IScanClock& clock)
+{
+    try
+    {
+        ProbeSession probes; // the driver tests share their unpacked probes
+        DriverFileList.ForEach(
+            [&](const ApplicationsInfo::FileInfo& file)
+            {
+                if (!Misc::EqualsNoCase(file.Name(), kUsbSupportLibraryName))
+                    return;
+                if (status)
+                    status->Tick(false);
+                TestUsbDriverFile(writer, file.FullPath(), clock);
+            });
+    }
+    catch (const std::bad_alloc&)
+    {
+        writer.Write(kOutOfMemoryLine);
+    }
 }
 
 void TestUsbDriverFile(Misc::TextLogWriter& writer, const std::wstring& path, IScanClock& clock)

@@ -36,6 +36,9 @@ const std::vector<DriverGeneration>& DriverGenerations();
 std::wstring RunDriverStep(Misc::AFileManager* manager, IStatusInfo* status,
                            IScanClock& clock = SystemScanClock());
 
+// Tests every USB support library of the inventory's DriverFileList.
+void TestUsbDriverFiles(Misc::TextLogWriter& writer, IStatusInfo* status, IScanClock& clock);
+
 // Tests both driver generations beside one USB support library.
 void TestUsbDriverFile(Misc::TextLogWriter& writer, const std::wstring& path,
                        IScanClock& clock = SystemScanClock());
