@@ -101,15 +101,6 @@ std::vector<std::wstring> ProcessArguments()
 namespace
 {
 
-std::wstring ErrorText(DWORD code)
-{
-    std::wstring text;
-    Misc::SystemErrorText(code, text);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
-        text.pop_back();
-    return text.empty() ? Misc::Format(L"error %lu", code) : text;
-}
-
 // Every missing folder on the way, from the top down.
 bool CreateFolders(const std::wstring& folder, DWORD& error)
 {
@@ -153,7 +144,7 @@ std::wstring PrepareArchivePath(const std::wstring& fullPath)
     const std::wstring folder = Misc::ComposePath(fullPath, Misc::PathFolder);
     DWORD error = 0;
     if (!CreateFolders(folder, error))
-        return L"Cannot create the folder " + folder + L": " + ErrorText(error);
+        return L"Cannot create the folder " + folder + L": " + Misc::SystemErrorLine(error);
 
     const bool exists = ::GetFileAttributesW(fullPath.c_str()) != INVALID_FILE_ATTRIBUTES;
     const Misc::FileHandle probe(
@@ -161,6 +152,6 @@ std::wstring PrepareArchivePath(const std::wstring& fullPath)
                       nullptr, exists ? OPEN_EXISTING : CREATE_NEW,
                       exists ? FILE_ATTRIBUTE_NORMAL : FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     if (!probe)
-        return L"Cannot write the archive " + fullPath + L": " + ErrorText(::GetLastError());
+        return L"Cannot write the archive " + fullPath + L": " + Misc::SystemErrorLine(::GetLastError());
     return {};
 }

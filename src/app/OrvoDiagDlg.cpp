@@ -1,10 +1,14 @@
 #include "app/OrvoDiagDlg.h"
 
+#include "app/FocusReturn.h"
 #include "app/SaveSequence.h"
 #include "app/ScanSequence.h"
 #include "app/SequenceGuard.h"
+#include "app/ShowInFolder.h"
+#include "misc/MessageBox.h"
 #include "misc/Text.h"
 #include "resource.h"
+#include "ui/Placement.h"
 
 namespace
 {
@@ -130,6 +134,11 @@ BOOL COrvoDiagDlg::OnInitDialog()
     ::InvalidateRect(m_tabStrip.GetHwnd(), nullptr, FALSE);
 
     SetStatus(kNothingScanned);
+    if (!m_unattended)
+    {
+        m_statusTip.Create(window, GetDlgItem(IDC_STATUS));
+        UI::CentreWindow(window, nullptr);
+    }
     // The first scan runs as soon as the message loop takes this, with the window shown.
     if (!m_unattended)
         ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), 0);
@@ -161,6 +170,8 @@ void COrvoDiagDlg::FillScanTargets(ScanTargets& targets)
 
 void COrvoDiagDlg::Scan()
 {
+    FocusReturn focus(GetHwnd(), IDC_SCAN);
+    m_statusTip.SetText({});
     ScanTargets targets;
     FillScanTargets(targets);
     ScanSequence(targets);
@@ -187,10 +198,31 @@ void COrvoDiagDlg::FillSaveTargets(SaveTargets& targets)
 
 void COrvoDiagDlg::Save()
 {
+    FocusReturn focus(GetHwnd(), IDC_SCAN);
     SaveTargets targets;
     FillSaveTargets(targets);
-    SaveSequence(targets);
+    ShowSaveOutcome(SaveSequence(targets));
     CloseIfRequested();
+}
+
+// "Saved at ..." does not say where: the archive's folder opens with the archive
+// selected, once per save, and the status line's tooltip keeps the path. A failure
+// says why in one box.
+void COrvoDiagDlg::ShowSaveOutcome(const SaveOutcome& outcome)
+{
+    if (outcome == SaveOutcome::Saved)
+    {
+        m_statusTip.SetText(outcome.archivePath);
+        ShowInFolder(outcome.archivePath);
+    }
+    else if (outcome == SaveOutcome::Failed)
+    {
+        m_statusTip.SetText(outcome.failure);
+        Misc::ShowMessageBox(GetHwnd(),
+                             L"The archive was not saved completely:\n" + outcome.archivePath + L"\n\n" +
+                                 outcome.failure,
+                             L"Orvo Diagnostics", MB_OK | MB_ICONWARNING);
+    }
 }
 
 bool COrvoDiagDlg::CreateUnattended()
@@ -312,5 +344,3 @@ HICON COrvoDiagDlg::OnQueryDragIcon()
 {
     return m_icon.Get();
 }
-
-CAboutDlg::CAboutDlg(HWND parent) : CDialog(IDD_ABOUTBOX, parent) {}

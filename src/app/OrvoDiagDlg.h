@@ -2,7 +2,9 @@
 // The program's main window: the tab strip with the System, Files and Log Files
 // pages above a row with Scan, the spinner, the status line, Save and Exit.
 
+#include "app/AboutDlg.h"
 #include "app/StatusSink.h"
+#include "app/StatusTip.h"
 #include "checks/OtherFilesControl.h"
 #include "inventory/ApplicationsDialog.h"
 #include "logs/LogFilesDialog.h"
@@ -16,7 +18,7 @@
 
 struct ScanTargets;
 struct SaveTargets;
-enum class SaveOutcome;
+struct SaveOutcome;
 
 class COrvoDiagDlg : public UI::SizeDialog, public UI::TabCtrlNotify, public StatusSink
 {
@@ -33,6 +35,8 @@ class COrvoDiagDlg : public UI::SizeDialog, public UI::TabCtrlNotify, public Sta
     CLogFilesDialog& LogFilesPage() noexcept { return m_logFilesPage; }
     OtherFilesControl& OtherFiles() noexcept { return m_otherFiles; }
     HICON Icon() const noexcept { return m_icon.Get(); }
+    // The status line's tooltip: the archive's full path after a save.
+    const StatusTip& StatusLineTip() const noexcept { return m_statusTip; }
 
     // Unattended collection: the window is created but never shown, and starts no scan
     // by itself.
@@ -64,6 +68,7 @@ class COrvoDiagDlg : public UI::SizeDialog, public UI::TabCtrlNotify, public Sta
     void FillSaveTargets(SaveTargets& targets);
     void Scan();
     void Save();
+    void ShowSaveOutcome(const SaveOutcome& outcome);
     void CloseIfRequested();
 
     Misc::Icon m_icon;
@@ -79,15 +84,9 @@ class COrvoDiagDlg : public UI::SizeDialog, public UI::TabCtrlNotify, public Sta
     // Goes before the pages at the window's end, with its staged files and folder.
     OtherFilesControl m_otherFiles;
     Misc::GdiObject m_tabFont;
+    StatusTip m_statusTip;
     bool m_unattended = false;
     // A close request (close box, Alt+F4, Escape, Exit) that came while a scan or a save
     // ran: carried out once it has ended.
     bool m_closeRequested = false;
-};
-
-// The About box: the icon, "OrvoDiag Version 6.0" and OK.
-class CAboutDlg : public UI::CDialog
-{
-  public:
-    explicit CAboutDlg(HWND parent);
 };

@@ -1,6 +1,7 @@
 #include "inventory/ApplicationsDialog.h"
 
 #include "resource.h"
+#include "ui/TreeRows.h"
 
 namespace
 {
@@ -70,6 +71,8 @@ BOOL CApplicationsDialog::OnInitDialog()
     UI::SizeDialog::OnInitDialog();
     m_tree = GetDlgItem(IDC_TREE);
     OnDpiChanged(Dpi());
+    m_find.Create(GetHwnd(), m_tree,
+                  [this](bool forward, bool includeSelected) { FindRow(forward, includeSelected); });
     FillTree();
     return TRUE;
 }
@@ -81,6 +84,14 @@ bool CApplicationsDialog::OnNotify(NMHDR* header, LRESULT& result)
         result = UI::CommonDraw::OnCustomDraw(reinterpret_cast<NMTVCUSTOMDRAW*>(header));
         return true;
     }
+    if (header && header->idFrom == static_cast<UINT_PTR>(IDC_TREE) && header->code == TVN_KEYDOWN)
+    {
+        // Nonzero keeps a handled key out of the tree's type-ahead.
+        result = OnTreeKey(*reinterpret_cast<NMTVKEYDOWN*>(header)) ? 1 : 0;
+        return true;
+    }
+    if (header && header->idFrom == static_cast<UINT_PTR>(IDC_TREE) && header->code == NM_RCLICK)
+        UI::SelectRowUnderCursor(m_tree); // then the tree asks for its context menu
     return UI::SizeDialog::OnNotify(header, result);
 }
 

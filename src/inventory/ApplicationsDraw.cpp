@@ -166,6 +166,7 @@ bool ApplicationsDraw::AddFolderItems(HWND tree, HTREEITEM parent,
             if (!row)
                 return;
             added = true;
+            m_subjects[row] = RowSubject{&sub, nullptr, false};
             AddFolderItems(tree, row, sub);
         });
     folder.Files().ForEach(
@@ -186,6 +187,50 @@ void ApplicationsDraw::AddFileItems(HWND tree, HTREEITEM parent, const Applicati
                                   kApplicationsItemFile, colours.text, colours.selectedBackground);
     if (!row)
         return;
+    m_subjects[row] = RowSubject{nullptr, &file, false};
     for (const std::wstring& line : file.InfoLines())
-        AddItem(tree, row, line, kApplicationsItemFile, kDetailText, kDetailSelected);
+        if (HTREEITEM detail = AddItem(tree, row, line, kApplicationsItemFile, kDetailText, kDetailSelected))
+            m_subjects[detail] = RowSubject{nullptr, &file, true};
+}
+
+void ApplicationsDraw::ClearItems()
+{
+    m_subjects.clear();
+    UI::CommonDraw::ClearItems();
+}
+
+const RowSubject* ApplicationsDraw::SubjectOf(HTREEITEM row) const
+{
+    const auto found = m_subjects.find(row);
+    return found == m_subjects.end() ? nullptr : &found->second;
+}
+
+namespace
+{
+
+std::wstring Folded(std::wstring text)
+{
+    if (!text.empty())
+        ::CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+bool Holds(const std::wstring& text, const std::wstring& foldedNeedle)
+{
+    return Folded(text).find(foldedNeedle) != std::wstring::npos;
+}
+
+} // namespace
+
+bool SubjectMatches(const RowSubject& subject, const std::wstring& needle)
+{
+    if (needle.empty() || subject.detail)
+        return false;
+    const std::wstring folded = Folded(needle);
+    if (subject.folder)
+        return Holds(subject.folder->Name(), folded);
+    if (subject.file)
+        return Holds(subject.file->Name(), folded) || Holds(subject.file->Version(), folded) ||
+               Holds(subject.file->Digest(), folded);
+    return false;
 }

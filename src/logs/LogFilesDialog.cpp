@@ -220,13 +220,15 @@ bool CLogFilesDialog::OnCommand(WORD id, WORD code, HWND control)
 {
     if (id == IDC_LOG_SELECTOR && code == CBN_SELCHANGE)
     {
+        m_openNote.Hide();
         OnSelectionChange();
         return true;
     }
     if (id == IDC_LOG_OPEN && code == BN_CLICKED)
     {
+        // Opening nothing without a word would look like a dead button.
         if (!m_shownPath.empty())
-            OpenWithShell(m_shownPath);
+            m_openNote.Show(GetDlgItem(IDC_LOG_OPEN), OpenWithShell(m_shownPath));
         return true;
     }
     return UI::SizeDialog::OnCommand(id, code, control);

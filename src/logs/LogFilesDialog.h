@@ -10,6 +10,7 @@
 #include "logs/LogView.h"
 #include "misc/CollectorContracts.h"
 #include "misc/Handles.h"
+#include "ui/NoteBalloon.h"
 #include "ui/SizeDialog.h"
 
 #include <cstdint>
@@ -50,6 +51,8 @@ class CLogFilesDialog : public UI::SizeDialog, public ICollector
     HFONT TextFont() const noexcept { return m_textFont ? m_textFont->Get() : nullptr; }
     LogView& View() noexcept { return m_view; }
     LogFindBar& FindBar() noexcept { return m_findBar; }
+    // What the page says at "Open" when the log could not be opened; empty otherwise.
+    const std::wstring& OpenNote() const noexcept { return m_openNote.Text(); }
     // At most this many bytes of a log's end are shown (tests show a tail with it).
     void SetViewLimit(std::uint64_t bytes) noexcept { m_viewLimit = bytes; }
     // Logs above this many bytes are read while the window goes on working.
@@ -80,4 +83,5 @@ class CLogFilesDialog : public UI::SizeDialog, public ICollector
     LogFindBar m_findBar;
     std::uint64_t m_viewLimit = kWholeLog;
     std::uint64_t m_showAtOnceBytes = 4u << 20;
+    UI::NoteBalloon m_openNote;
 };

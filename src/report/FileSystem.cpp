@@ -219,6 +219,15 @@ void SystemErrorText(unsigned long code, std::wstring& text)
         text = Misc::Format(L"%08X [Could not Format Message to readable error text.]", code);
 }
 
+std::wstring SystemErrorLine(unsigned long code)
+{
+    std::wstring text;
+    SystemErrorText(code, text);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    return text.empty() ? Misc::Format(L"error %lu", code) : text;
+}
+
 int CreateDir(const std::wstring& pathIn)
 {
     if (pathIn.empty())

@@ -34,6 +34,9 @@ bool FileDateText(const std::wstring& path, std::wstring& text);
 std::wstring FileTimeText(const FILETIME& time);
 
 void SystemErrorText(unsigned long code, std::wstring& text);
+// The system's text for `code` as one line, without its line end ("error N" when the
+// system has none).
+std::wstring SystemErrorLine(unsigned long code);
 
 int CreateDir(const std::wstring& path);
 bool DeleteDirectoryTree(const std::wstring& dir);

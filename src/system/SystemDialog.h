@@ -33,11 +33,15 @@ class CSystemDialog : public UI::SizeDialog, public ICollector
     HWND Tree() const noexcept { return m_tree; }
     HFONT TreeFont() const noexcept { return m_font.Get(); }
     const SystemDraw& Painter() const noexcept { return m_draw; }
+    // The selected row's text as shown; empty when no row is selected.
+    std::wstring SelectedRowText() const;
 
   protected:
     BOOL OnInitDialog() override;
     void OnDpiChanged(UINT dpi) override;
     bool OnNotify(NMHDR* header, LRESULT& result) override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void OnDestroy() override;
 
   private:

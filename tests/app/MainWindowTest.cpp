@@ -16,6 +16,7 @@
 
 #include <commctrl.h>
 
+#include <cwchar>
 #include <regex>
 #include <string>
 
@@ -302,7 +303,7 @@ BOOL CALLBACK FindAboutText(HWND child, LPARAM)
 {
     wchar_t text[128] = {};
     ::GetWindowTextW(child, text, ARRAYSIZE(text));
-    if (std::wstring(text).find(L"Version") != std::wstring::npos)
+    if (std::wcsncmp(text, L"OrvoDiag Version", 16) == 0)
         g_probe.text = text;
     return TRUE;
 }

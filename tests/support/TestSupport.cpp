@@ -22,6 +22,30 @@ std::wstring SystemText(DWORD code)
     return text ? text : L"";
 }
 
+std::wstring ClipboardText()
+{
+    std::wstring text;
+    if (!::OpenClipboard(nullptr))
+        return text;
+    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT))
+        if (const auto* chars = static_cast<const wchar_t*>(::GlobalLock(data)))
+        {
+            text = chars;
+            ::GlobalUnlock(data);
+        }
+    ::CloseClipboard();
+    return text;
+}
+
+void EmptyClipboard()
+{
+    if (::OpenClipboard(nullptr))
+    {
+        ::EmptyClipboard();
+        ::CloseClipboard();
+    }
+}
+
 std::size_t RunningProbes()
 {
     std::size_t count = 0;

@@ -44,6 +44,10 @@ std::wstring ListText(HWND list);
 // empty when the system has none.
 std::wstring SystemText(DWORD code);
 
+// The clipboard's Unicode text; empty when it holds none. EmptyClipboard clears it.
+std::wstring ClipboardText();
+void EmptyClipboard();
+
 // The probe processes this test process started: other test processes run probes of
 // their own at the same time.
 std::size_t RunningProbes();
