@@ -19,12 +19,11 @@ HICON LoadAppIcon(int metricX, int metricY)
                                            ::GetSystemMetrics(metricY), LR_DEFAULTCOLOR));
 }
 
-// "Tahoma" at 8.5 points on the screen.
-HFONT CreateTabFont()
+// "Tahoma" at 8.5 points on a screen of `dpi`.
+HFONT CreateTabFont(UINT dpi)
 {
-    Misc::WindowDc screen(nullptr);
     LOGFONTW description = {};
-    description.lfHeight = -::MulDiv(85, ::GetDeviceCaps(screen.Get(), LOGPIXELSY), 720);
+    description.lfHeight = -::MulDiv(85, static_cast<int>(dpi), 720);
     description.lfWeight = FW_NORMAL;
     description.lfCharSet = DEFAULT_CHARSET;
     wcscpy_s(description.lfFaceName, L"Tahoma");
@@ -120,9 +119,7 @@ BOOL COrvoDiagDlg::OnInitDialog()
     m_filesItem = m_tabStrip.Add(m_filesPage.GetHwnd(), L"Files");
     m_logFilesItem = m_tabStrip.Add(m_logFilesPage.GetHwnd(), L"Log Files");
 
-    m_tabFont.Reset(CreateTabFont());
-    HFONT font = static_cast<HFONT>(m_tabFont.Get());
-    m_tabStrip.SetFonts(font, font);
+    OnDpiChanged(Dpi());
 
     m_tabStrip.SetPageBorder(false);
     m_tabStrip.SetEqualTabWidths(true);
@@ -257,6 +254,22 @@ bool COrvoDiagDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         return true;
     }
     return SizeDialog::OnMessage(message, wParam, lParam, result);
+}
+
+// The tab strip and the pages follow the window to a new scale (the window's own
+// controls and layout already have).
+void COrvoDiagDlg::OnDpiChanged(UINT dpi)
+{
+    for (UI::SizeDialog* page : {static_cast<UI::SizeDialog*>(&m_systemPage),
+                                 static_cast<UI::SizeDialog*>(&m_filesPage),
+                                 static_cast<UI::SizeDialog*>(&m_logFilesPage)})
+        page->ApplyDpi(dpi);
+    if (HFONT font = CreateTabFont(dpi))
+    {
+        m_tabFont.Reset(font);
+        m_tabStrip.SetFonts(font, font);
+    }
+    m_tabStrip.SetDpi(dpi);
 }
 
 bool COrvoDiagDlg::OnSysCommand(UINT id, LPARAM)

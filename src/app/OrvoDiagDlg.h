@@ -50,6 +50,7 @@ class COrvoDiagDlg : public UI::SizeDialog,
     HWND StatusWindow() const override { return GetHwnd(); }
     void OnCancel() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnDpiChanged(UINT dpi) override;
 
   private:
     void ClearViews() override;

@@ -54,16 +54,22 @@ void CApplicationsDialog::Build()
 {
     if (UI::RelativeLayout* layout = Layout())
         layout->AddItem(IDC_TREE, 0, 0, 1, 1);
-    m_font.Reset(::CreateFontW(-12, 0, 0, 0, FW_LIGHT, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEVICE_PRECIS,
-                               CLIP_LH_ANGLES, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Consolas"));
+}
+
+// The tree's and the painter's fonts follow the DPI the page is shown at.
+void CApplicationsDialog::OnDpiChanged(UINT dpi)
+{
+    m_font.SetDpi(dpi);
+    m_draw.SetDpi(dpi);
+    if (m_tree && m_font)
+        ::SendMessageW(m_tree, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), TRUE);
 }
 
 BOOL CApplicationsDialog::OnInitDialog()
 {
     UI::SizeDialog::OnInitDialog();
     m_tree = GetDlgItem(IDC_TREE);
-    if (m_tree && m_font)
-        ::SendMessageW(m_tree, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), TRUE);
+    OnDpiChanged(Dpi());
     FillTree();
     return TRUE;
 }

@@ -30,10 +30,11 @@ class CApplicationsDialog : public UI::SizeDialog
     const ApplicationsInfo* Model() const noexcept { return m_model; }
     const ApplicationsDraw& Painter() const noexcept { return m_draw; }
     HWND Tree() const noexcept { return m_tree; }
-    HFONT TreeFont() const noexcept { return static_cast<HFONT>(m_font.Get()); }
+    HFONT TreeFont() const noexcept { return m_font.Get(); }
 
   protected:
     BOOL OnInitDialog() override;
+    void OnDpiChanged(UINT dpi) override;
     bool OnNotify(NMHDR* header, LRESULT& result) override;
     void OnDestroy() override;
 
@@ -44,5 +45,5 @@ class CApplicationsDialog : public UI::SizeDialog
     const ApplicationsInfo* m_model = nullptr;
     ApplicationsDraw m_draw;
     HWND m_tree = nullptr;
-    Misc::GdiObject m_font;
+    UI::ScaledFont m_font{UI::TreeFontAt96()};
 };

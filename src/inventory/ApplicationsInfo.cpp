@@ -119,25 +119,24 @@ std::wstring FileSizeText(const std::wstring& path)
 
 // Every fact is looked up on its own terms: one that cannot be obtained stays empty
 // (the size "0") and does not keep the others from being read. The facts that come
-// from the file's handle and content share one pass (ReadFileFacts); the version
-// resource is looked up only in a file that can hold one, after that pass has let go
-// of the file.
+// from the file's handle and content share one pass (ReadFileFacts), the version
+// resource included; an image whose version entry only the platform's lookup can
+// name is looked up after that pass has let go of the file.
 void ApplicationsInfo::FileInfo::FillFacts()
 {
-    FileFacts facts = ReadFileFacts(m_fullPath);
-    if (facts.mayHoldVersion)
+    Misc::VersionInfo versionInfo;
+    FileFacts facts = ReadFileFacts(m_fullPath, &versionInfo);
+    if (facts.version == Misc::ImageVersion::Platform)
+        versionInfo.Load(m_fullPath);
+    if (versionInfo.IsLoaded())
     {
-        Misc::VersionInfo versionInfo;
-        if (versionInfo.Load(m_fullPath))
+        std::wstring text;
+        if (versionInfo.FileVersionText(text))
+            m_version = text;
+        for (const VersionLine& line : kVersionLines)
         {
-            std::wstring text;
-            if (versionInfo.FileVersionText(text))
-                m_version = text;
-            for (const VersionLine& line : kVersionLines)
-            {
-                if (versionInfo.QueryString(line.name, text))
-                    AddInfoLine(Misc::Format(line.format, text.c_str()));
-            }
+            if (versionInfo.QueryString(line.name, text))
+                AddInfoLine(Misc::Format(line.format, text.c_str()));
         }
     }
     m_date = std::move(facts.date);

@@ -12,7 +12,8 @@ const wchar_t kUnableText[] = L"Unable to load the LOG file.";
 // Equals no real path: the next ShowLog always loads.
 const wchar_t kNothingShown[] = L"x";
 
-HFONT CreateTextFont()
+// Courier New at 14 pixels (at 96 DPI), light.
+LOGFONTW TextFontAt96()
 {
     LOGFONTW description = {};
     description.lfHeight = 14;
@@ -21,7 +22,7 @@ HFONT CreateTextFont()
     description.lfOutPrecision = OUT_DEVICE_PRECIS;
     description.lfClipPrecision = CLIP_LH_ANGLES;
     wcscpy_s(description.lfFaceName, L"Courier New");
-    return ::CreateFontIndirectW(&description);
+    return description;
 }
 
 // A large log takes a while to show; the cursor says so until it is shown.
@@ -68,13 +69,22 @@ void CLogFilesDialog::Build()
     }
 }
 
+// The text's font follows the DPI the page is shown at.
+void CLogFilesDialog::OnDpiChanged(UINT dpi)
+{
+    if (!m_textFont)
+        m_textFont = std::make_unique<UI::ScaledFont>(TextFontAt96(), dpi);
+    else
+        m_textFont->SetDpi(dpi);
+    ::SendMessageW(GetDlgItem(IDC_LOG_TEXT), WM_SETFONT, reinterpret_cast<WPARAM>(TextFont()), TRUE);
+}
+
 BOOL CLogFilesDialog::OnInitDialog()
 {
     UI::SizeDialog::OnInitDialog();
     HWND view = GetDlgItem(IDC_LOG_TEXT);
     ::SendMessageW(view, EM_LIMITTEXT, 0xFFFFFFFF, 0);
-    m_textFont.Reset(CreateTextFont());
-    ::SendMessageW(view, WM_SETFONT, reinterpret_cast<WPARAM>(m_textFont.Get()), TRUE);
+    OnDpiChanged(Dpi());
     ::EnableWindow(GetDlgItem(IDC_LOG_OPEN), FALSE);
     Refresh();
     return TRUE;

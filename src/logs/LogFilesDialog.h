@@ -9,6 +9,7 @@
 #include "ui/SizeDialog.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class CLogFilesDialog : public UI::SizeDialog
@@ -38,12 +39,13 @@ class CLogFilesDialog : public UI::SizeDialog
 
     const std::wstring& SelectedPath() const noexcept { return m_selectedPath; }
     const std::wstring& ShownPath() const noexcept { return m_shownPath; }
-    HFONT TextFont() const noexcept { return static_cast<HFONT>(m_textFont.Get()); }
+    HFONT TextFont() const noexcept { return m_textFont ? m_textFont->Get() : nullptr; }
     // Bytes above which a log is shown by its tail (the benchmark measures without it).
     void SetViewLimit(std::uint64_t bytes) noexcept { m_viewLimit = bytes; }
 
   protected:
     BOOL OnInitDialog() override;
+    void OnDpiChanged(UINT dpi) override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
 
   private:
@@ -55,6 +57,7 @@ class CLogFilesDialog : public UI::SizeDialog
     const LogFilesInfo* m_model = nullptr;
     std::wstring m_selectedPath;
     std::wstring m_shownPath = L"x"; // equals no real path: the first ShowLog always loads
-    Misc::GdiObject m_textFont;
+    // Made in the page's initialisation, released with the page.
+    std::unique_ptr<UI::ScaledFont> m_textFont;
     std::uint64_t m_viewLimit = kLogViewLimit;
 };

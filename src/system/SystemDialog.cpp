@@ -28,16 +28,22 @@ void CSystemDialog::Build()
         layout->AddItem(IDC_SYSTEM_EDIT, 0, 1, 0.2, 0);
         layout->AddItem(IDC_SYSTEM_CALC, 0.2, 1, 0, 0);
     }
-    m_font.Reset(::CreateFontW(-12, 0, 0, 0, FW_LIGHT, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEVICE_PRECIS,
-                               CLIP_LH_ANGLES, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Consolas"));
+}
+
+// The tree's and the painter's fonts follow the DPI the page is shown at.
+void CSystemDialog::OnDpiChanged(UINT dpi)
+{
+    m_font.SetDpi(dpi);
+    m_draw.SetDpi(dpi);
+    if (m_tree && m_font)
+        ::SendMessageW(m_tree, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), TRUE);
 }
 
 BOOL CSystemDialog::OnInitDialog()
 {
     UI::SizeDialog::OnInitDialog();
     m_tree = GetDlgItem(IDC_TREE);
-    if (m_tree && m_font)
-        ::SendMessageW(m_tree, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), TRUE);
+    OnDpiChanged(Dpi());
     FillTree();
     for (int id : {IDC_SYSTEM_EDIT, IDC_SYSTEM_CALC})
         if (HWND control = GetDlgItem(id))

@@ -25,11 +25,12 @@ class CSystemDialog : public UI::SizeDialog
     const SystemInfo* Model() const noexcept { return m_model; }
 
     HWND Tree() const noexcept { return m_tree; }
-    HFONT TreeFont() const noexcept { return static_cast<HFONT>(m_font.Get()); }
+    HFONT TreeFont() const noexcept { return m_font.Get(); }
     const SystemDraw& Painter() const noexcept { return m_draw; }
 
   protected:
     BOOL OnInitDialog() override;
+    void OnDpiChanged(UINT dpi) override;
     bool OnNotify(NMHDR* header, LRESULT& result) override;
     void OnDestroy() override;
 
@@ -40,5 +41,5 @@ class CSystemDialog : public UI::SizeDialog
     const SystemInfo* m_model = nullptr;
     SystemDraw m_draw;
     HWND m_tree = nullptr;
-    Misc::GdiObject m_font;
+    UI::ScaledFont m_font{UI::TreeFontAt96()};
 };
