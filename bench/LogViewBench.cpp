@@ -186,6 +186,7 @@ int wmain(int argc, wchar_t** argv)
         sizes = {1, 16, 64};
     ::CreateDirectoryW(folder.c_str(), nullptr);
 
+    LogFilesInfo model; // outlives the page, which shows it
     CLogFilesDialog page(host);
     if (!host || !page.Create(host, IDD_LOGFILES_PAGE))
     {
@@ -211,10 +212,11 @@ int wmain(int argc, wchar_t** argv)
         }
         page.Clear();
         Pump();
-        page.Model().Add(path);
+        model.Clear();
+        model.Add(path);
         double start = Now();
         const double cpuStart = ProcessCpu();
-        page.Scan(nullptr);
+        page.Show(&model);
         while (page.View().Loading())
         {
             ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);

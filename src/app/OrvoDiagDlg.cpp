@@ -51,9 +51,8 @@ COrvoDiagDlg::COrvoDiagDlg(HWND parent)
 }
 
 // The window goes before its parts, so that no message reaches a part already gone.
-// The parts then go in the reverse order of their construction: the other-files
-// collector (its staged files and folder), the pages, the shared file manager's
-// holder (the staging folder goes with the last holder), the tab strip.
+// The parts then go in the reverse order of their construction: the pages, the
+// collection (its staged files and folders), the tab strip.
 COrvoDiagDlg::~COrvoDiagDlg()
 {
     DestroyWindow();
@@ -134,14 +133,10 @@ BOOL COrvoDiagDlg::OnInitDialog()
     ::InvalidateRect(m_tabStrip.GetHwnd(), nullptr, FALSE);
 
     SetStatus(kNothingScanned);
-    if (!m_unattended)
-    {
-        m_statusTip.Create(window, GetDlgItem(IDC_STATUS));
-        UI::CentreWindow(window, nullptr);
-    }
+    m_statusTip.Create(window, GetDlgItem(IDC_STATUS));
+    UI::CentreWindow(window, nullptr);
     // The first scan runs as soon as the message loop takes this, with the window shown.
-    if (!m_unattended)
-        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), 0);
+    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), 0);
     return TRUE;
 }
 
@@ -156,16 +151,40 @@ void COrvoDiagDlg::OnTabSelected(UI::TabCtrl*, UI::HTAB item)
         m_logFilesPage.Refresh();
 }
 
-// Each collector takes its place here when its page or controller exists; until then
-// the sequence runs without it.
 void COrvoDiagDlg::FillScanTargets(ScanTargets& targets)
 {
     targets.window = GetHwnd();
     targets.status = this;
-    targets.systemPage = &m_systemPage;
-    targets.filesPage = &m_filesPage;
-    targets.logFilesPage = &m_logFilesPage;
-    targets.otherFiles = &m_otherFiles;
+    targets.collection = &m_collection;
+    targets.views = this;
+}
+
+// The log page's selector refers to the log files model: it lets go before the
+// collection is emptied.
+void COrvoDiagDlg::ClearViews()
+{
+    m_systemPage.Clear();
+    m_filesPage.Clear();
+    m_logFilesPage.Clear();
+}
+
+// The other files have no page.
+void COrvoDiagDlg::ShowStep(CollectionStep step)
+{
+    switch (step)
+    {
+    case CollectionStep::System:
+        m_systemPage.Show(&m_collection.System());
+        break;
+    case CollectionStep::InstalledFiles:
+        m_filesPage.Show(&m_collection.InstalledFiles());
+        break;
+    case CollectionStep::LogFiles:
+        m_logFilesPage.Show(&m_collection.LogFiles());
+        break;
+    case CollectionStep::OtherFiles:
+        break;
+    }
 }
 
 void COrvoDiagDlg::Scan()
@@ -178,22 +197,11 @@ void COrvoDiagDlg::Scan()
     CloseIfRequested();
 }
 
-// The report's sections in their order: System, installed files, log files, other
-// files. Each subsystem's writer takes its place here when its model exists.
 void COrvoDiagDlg::FillSaveTargets(SaveTargets& targets)
 {
     targets.window = GetHwnd();
     targets.status = this;
-    targets.writers.push_back([this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList&)
-                              { return m_systemPage.WriteSection(document, parent); });
-    targets.writers.push_back([this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList&)
-                              { return m_filesPage.WriteSection(document, parent); });
-    targets.writers.push_back(
-        [this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
-        { return m_logFilesPage.WriteSection(document, parent, attachments); });
-    targets.writers.push_back(
-        [this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
-        { return m_otherFiles.WriteSection(document, parent, attachments); });
+    targets.writers = m_collection.SectionWriters();
 }
 
 void COrvoDiagDlg::Save()
@@ -223,27 +231,6 @@ void COrvoDiagDlg::ShowSaveOutcome(const SaveOutcome& outcome)
                                  outcome.failure,
                              L"Orvo Diagnostics", MB_OK | MB_ICONWARNING);
     }
-}
-
-bool COrvoDiagDlg::CreateUnattended()
-{
-    m_unattended = true;
-    return CreateHidden(nullptr);
-}
-
-SaveOutcome COrvoDiagDlg::CollectUnattended(IStatusInfo& status, const std::wstring& archivePath)
-{
-    ScanTargets scan;
-    FillScanTargets(scan);
-    scan.status = &status;
-    scan.paintPauses = false;
-    ScanSequence(scan);
-
-    SaveTargets save;
-    FillSaveTargets(save);
-    save.status = &status;
-    save.archivePath = archivePath;
-    return SaveSequence(save);
 }
 
 bool COrvoDiagDlg::OnCommand(WORD id, WORD code, HWND control)

@@ -2,7 +2,6 @@
 
 #include "checks/DriverProbe.h"
 #include "checks/DriverReport.h"
-#include "inventory/ApplicationsInfo.h"
 #include "inventory/ProbeRunner.h"
 #include "misc/Text.h"
 #include "report/FileSystem.h"
@@ -20,9 +19,10 @@ const std::vector<DriverGeneration>& DriverGenerations()
     return generations;
 }
 
-std::wstring RunDriverStep(Misc::AFileManager* manager, IStatusInfo* status, IScanClock& clock)
+std::wstring RunDriverStep(const std::vector<std::wstring>& driverFiles, Misc::AFileManager* manager,
+                           IStatusInfo* status, IScanClock& clock)
 {
-    if (!manager || DriverFileList.IsEmpty())
+    if (!manager || driverFiles.empty())
         return {};
     const std::wstring path = manager->Register(kDriverReportName);
     if (path.empty())
@@ -35,27 +35,27 @@ std::wstring RunDriverStep(Misc::AFileManager* manager, IStatusInfo* status, ISc
         manager->Release(path);
         return {};
     }
-    TestUsbDriverFiles(writer, status, clock);
+    TestUsbDriverFiles(driverFiles, writer, status, clock);
     writer.Close();
     return path;
 }
 
 // Running out of memory stops the tests with a line that says so; the report keeps
 // what was written before and is listed, and the scan goes on.
-void TestUsbDriverFiles(Misc::TextLogWriter& writer, IStatusInfo* status, IScanClock& clock)
+void TestUsbDriverFiles(const std::vector<std::wstring>& driverFiles, Misc::TextLogWriter& writer,
+                        IStatusInfo* status, IScanClock& clock)
 {
     try
     {
         ProbeSession probes; // the driver tests share their unpacked probes
-        DriverFileList.ForEach(
-            [&](const ApplicationsInfo::FileInfo& file)
-            {
-                if (!Misc::EqualsNoCase(file.Name(), kUsbSupportLibraryName))
-                    return;
-                if (status)
-                    status->Tick(false);
-                TestUsbDriverFile(writer, file.FullPath(), clock);
-            });
+        for (const std::wstring& file : driverFiles)
+        {
+            if (!Misc::EqualsNoCase(Misc::ComposePath(file, Misc::PathFileName), kUsbSupportLibraryName))
+                continue;
+            if (status)
+                status->Tick(false);
+            TestUsbDriverFile(writer, file, clock);
+        }
     }
     catch (const std::bad_alloc&)
     {
@@ -67,7 +67,7 @@ void TestUsbDriverFile(Misc::TextLogWriter& writer, const std::wstring& path, IS
 {
     writer.Write(kEqualsLine);
     writer.Write(Misc::Format(L"TESTING '%ls'\n", path.c_str()));
-    if (!DriverFileExists(path))
+    if (!Misc::PathExists(path))
         writer.Write(kMissingFileLine);
     writer.Write(kEqualsLine);
 

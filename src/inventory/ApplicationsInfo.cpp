@@ -2,7 +2,6 @@
 
 #include "inventory/FileFacts.h"
 #include "inventory/MD5.h"
-#include "inventory/PeInfo.h"
 #include "inventory/VersionInfo.h"
 #include "misc/Handles.h"
 #include "misc/Text.h"
@@ -11,8 +10,6 @@
 #include <windows.h>
 
 #include <new>
-
-Misc::List<ApplicationsInfo::FileInfo> DriverFileList;
 
 // ---- ApplicationsInfo ----
 
@@ -30,8 +27,7 @@ ApplicationsInfo::~ApplicationsInfo()
 // of the inventory must not leave the driver test looking at stale libraries.
 void ApplicationsInfo::Clear()
 {
-    if (m_root->IsRoot())
-        DriverFileList.Clear();
+    m_driverFiles.Clear();
     m_root->ClearContent();
 }
 
@@ -121,18 +117,6 @@ std::wstring FileSizeText(const std::wstring& path)
     return Misc::Format(L"%llu", static_cast<unsigned long long>(size.QuadPart));
 }
 
-std::wstring FilePlatformText(const std::wstring& path)
-{
-    Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return {};
-    Misc::CpeInfo image;
-    if (!image.Read(file) || !image.IsRecognised())
-        return {};
-    return Misc::CpeInfo::PlatformName(image.Machine());
-}
-
 // Every fact is looked up on its own terms: one that cannot be obtained stays empty
 // (the size "0") and does not keep the others from being read. The facts that come
 // from the file's handle and content share one pass (ReadFileFacts), the version
@@ -218,8 +202,6 @@ ApplicationsInfo::FolderContent::FolderContent(const std::wstring& mainFolder, c
 
 ApplicationsInfo::FolderContent::~FolderContent()
 {
-    if (m_rootMark)
-        DriverFileList.Clear();
     ClearContent();
     DeleteProcessors();
 }

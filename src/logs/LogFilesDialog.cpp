@@ -12,6 +12,8 @@ const wchar_t kNoLogText[] = L"No LOG information available.";
 const wchar_t kUnableText[] = L"Unable to load the LOG file.";
 // The view's word that a log read on its own thread is there.
 constexpr UINT kLogLoadedMessage = WM_APP + 17;
+// Equals no real path: the next ShowLog always loads.
+const wchar_t kNothingShown[] = L"x";
 
 // Courier New at 14 pixels (at 96 DPI), light.
 LOGFONTW TextFontAt96()
@@ -108,7 +110,9 @@ void CLogFilesDialog::ResetSelector()
 bool CLogFilesDialog::FillSelector(HWND selector, const std::wstring& selected)
 {
     bool found = false;
-    m_model.ForEachEntry(
+    if (!m_model)
+        return found;
+    m_model->ForEachEntry(
         [&](const LogFilesInfo::LogFileEntry& entry)
         {
             const LRESULT index =
@@ -159,30 +163,33 @@ void CLogFilesDialog::NameView(const std::wstring& name)
     ::SetWindowTextW(m_view.Hwnd(), name.c_str());
 }
 
-// The log files were collected by the installed-files scan that ran just before; every
-// scan ends with the first of them shown.
-void CLogFilesDialog::Scan(IStatusInfo* status)
+// Every scan ends with the first log file shown. Another model may name the same path
+// with other text, so the text is always loaded anew.
+void CLogFilesDialog::Show(const LogFilesInfo* model)
 {
-    if (status)
-        status->ShowActivity(L"SCANNING LOG FILES ...");
+    ResetSelector();
+    m_model = model;
+    m_shownPath = kNothingShown;
     const LogFilesInfo::LogFileEntry* first = nullptr;
-    m_model.ForEachEntry(
-        [&](const LogFilesInfo::LogFileEntry& entry)
-        {
-            if (!first)
-                first = &entry;
-        });
+    if (m_model)
+        m_model->ForEachEntry(
+            [&](const LogFilesInfo::LogFileEntry& entry)
+            {
+                if (!first)
+                    first = &entry;
+            });
     m_selectedPath = first ? first->Path() : std::wstring();
     Refresh();
 }
 
+// The selector's items point into the model: they go before the model is let go.
 void CLogFilesDialog::Clear()
 {
     ResetSelector();
     ShowLog(L"");
     m_selectedPath.clear();
     m_shownPath.clear();
-    m_model.Clear();
+    m_model = nullptr;
 }
 
 void CLogFilesDialog::Refresh()
@@ -196,7 +203,9 @@ void CLogFilesDialog::Refresh()
 const std::wstring* CLogFilesDialog::EntryPath(LRESULT itemData) const
 {
     const std::wstring* path = nullptr;
-    m_model.ForEachEntry(
+    if (!m_model)
+        return path;
+    m_model->ForEachEntry(
         [&](const LogFilesInfo::LogFileEntry& entry)
         {
             if (reinterpret_cast<LRESULT>(&entry.Path()) == itemData)

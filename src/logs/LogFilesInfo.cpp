@@ -1,33 +1,10 @@
 #include "logs/LogFilesInfo.h"
 
+#include "misc/Text.h"
 #include "report/FileSystem.h"
 #include "report/TmpFileManager.h"
 
 #include <new>
-
-Misc::List<LogFilesInfo::LogFileEntry> LogFilesInfo::LogFileEntryList;
-
-namespace
-{
-
-wchar_t FoldAscii(wchar_t c)
-{
-    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
-} // namespace
-
-bool EqualsAsciiNoCase(const std::wstring& a, const std::wstring& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-    {
-        if (FoldAscii(a[i]) != FoldAscii(b[i]))
-            return false;
-    }
-    return true;
-}
 
 LogFilesInfo::LogFileEntry::LogFileEntry(const std::wstring& path, bool temporary)
     : m_path(path), m_fileName(Misc::ComposePath(path, Misc::PathFileName)),
@@ -55,17 +32,17 @@ LogFilesInfo::~LogFilesInfo()
 void LogFilesInfo::Add(const std::wstring& path)
 {
     bool listed = false;
-    LogFileEntryList.ForEach(
+    m_entries.ForEach(
         [&](const LogFileEntry& entry)
         {
-            if (!listed && EqualsAsciiNoCase(entry.Path(), path))
+            if (!listed && Misc::EqualsAsciiNoCase(entry.Path(), path))
                 listed = true;
         });
     if (listed)
         return;
     try
     {
-        LogFileEntryList.Add(std::make_unique<LogFileEntry>(path));
+        m_entries.Add(std::make_unique<LogFileEntry>(path));
     }
     catch (const std::bad_alloc&)
     {
@@ -75,5 +52,5 @@ void LogFilesInfo::Add(const std::wstring& path)
 
 void LogFilesInfo::Clear()
 {
-    LogFileEntryList.Clear();
+    m_entries.Clear();
 }

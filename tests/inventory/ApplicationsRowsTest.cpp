@@ -51,8 +51,7 @@ class FilesRows : public OrvoTest::TempDirTest
         ::ShowWindow(m_page->GetHwnd(), SW_SHOW);
         ::MoveWindow(m_page->GetHwnd(), 0, 0, 800, 400, TRUE);
         BuildInstallation();
-        m_page->SetPainterNeedsFill(true);
-        m_page->FillTree();
+        m_page->Show(&m_inventory);
         OrvoTest::EmptyClipboard();
     }
     void TearDown() override
@@ -73,7 +72,7 @@ class FilesRows : public OrvoTest::TempDirTest
                                 (install + L"\\Velmora.exe").c_str(), FALSE));
         ASSERT_TRUE(OrvoTest::WriteBytes(install + L"\\Fixtures.vlb", "abc"));
         ASSERT_TRUE(OrvoTest::WriteBytes(install + L"\\Gobo\\Gel.txt", "abc"));
-        FolderContent& root = m_page->Model().Root();
+        FolderContent& root = m_inventory.Root();
         FolderContent* top = root.AddFolder(std::make_unique<FolderContent>(
             install, L"", L"Velmora 6 Pro [64]", FolderContent::OptionShowPath | FolderContent::OptionPlain,
             false));
@@ -102,6 +101,7 @@ class FilesRows : public OrvoTest::TempDirTest
     }
 
     HWND m_host = nullptr;
+    ApplicationsInfo m_inventory; // outlives the page, which shows it
     std::unique_ptr<CApplicationsDialog> m_page;
 };
 
@@ -160,7 +160,7 @@ TEST_F(FilesRows, FindReachesFoldedRowsAndF3MovesBetweenHits)
     EXPECT_LE(tree.bottom, edit.top) << "the find row sits below the tree";
 
     std::wstring version;
-    m_page->Model().Root().Folders().First()->Files().ForEach(
+    m_inventory.Root().Folders().First()->Files().ForEach(
         [&](const ApplicationsInfo::FileInfo& file)
         {
             if (file.Name() == L"Velmora.exe")

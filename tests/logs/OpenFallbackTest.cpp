@@ -24,7 +24,6 @@ class LogOpenFallback : public OrvoTest::TempDirTest
         TempDirTest::SetUp();
         m_host = ::CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 900, 500, nullptr,
                                    nullptr, nullptr, nullptr);
-        LogFilesInfo::LogFileEntryList.Clear();
         m_page = std::make_unique<CLogFilesDialog>(m_host);
         ASSERT_TRUE(m_page->Create(m_host, IDD_LOGFILES_PAGE));
         m_com = std::make_unique<Misc::ComScope>(COINIT_APARTMENTTHREADED);
@@ -34,12 +33,12 @@ class LogOpenFallback : public OrvoTest::TempDirTest
         SetNotepadProgram(L"");
         m_page.reset();
         ::DestroyWindow(m_host);
-        LogFilesInfo::LogFileEntryList.Clear();
         m_com.reset();
         TempDirTest::TearDown();
     }
 
     HWND m_host = nullptr;
+    LogFilesInfo m_model; // outlives the page, which shows it
     std::unique_ptr<CLogFilesDialog> m_page;
     std::unique_ptr<Misc::ComScope> m_com;
 };
@@ -49,8 +48,8 @@ TEST_F(LogOpenFallback, NoAssociationOpensNotepadAndAFailureIsSaidOnThePage)
     // A type no program of the prefix is associated with.
     const std::wstring log = PathOf(L"Viewer Log.orvo-unassociated");
     ASSERT_TRUE(OrvoTest::WriteBytes(log, "viewer\r\n"));
-    m_page->Model().Add(log);
-    m_page->Scan(nullptr);
+    m_model.Add(log);
+    m_page->Show(&m_model);
     const std::wstring recorder = OrvoTest::FixturePath(L"orvo_record_open.exe");
     ASSERT_TRUE(OrvoTest::Exists(recorder));
     const struct
