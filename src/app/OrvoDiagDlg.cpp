@@ -1,5 +1,6 @@
 #include "app/OrvoDiagDlg.h"
 
+#include "app/ProblemsStep.h"
 #include "app/SaveSequence.h"
 #include "app/ScanSequence.h"
 #include "app/SequenceGuard.h"
@@ -166,8 +167,18 @@ void COrvoDiagDlg::Scan()
 {
     ScanTargets targets;
     FillScanTargets(targets);
-    ScanSequence(targets);
+    if (ScanSequence(targets))
+        ShowFindings();
     CloseIfRequested();
+}
+
+// The rules read what every collector of the scan left; the System tab shows the
+// findings as its first branch.
+const FindingList& COrvoDiagDlg::ShowFindings()
+{
+    m_systemPage.SetFindings(
+        JudgeCollected(m_filesPage.Model(), m_otherFiles.Info(), m_systemPage.Model().Os()));
+    return *m_systemPage.Findings();
 }
 
 // The report's sections in their order: System, installed files, log files, other
@@ -176,16 +187,29 @@ void COrvoDiagDlg::FillSaveTargets(SaveTargets& targets)
 {
     targets.window = GetHwnd();
     targets.status = this;
-    targets.writers.push_back([this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList&)
-                              { return m_systemPage.WriteSection(document, parent); });
-    targets.writers.push_back([this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList&)
-                              { return m_filesPage.WriteSection(document, parent); });
-    targets.writers.push_back(
+    const SectionOutcomes outcomes = std::make_shared<std::vector<SectionOutcome>>();
+    targets.writers.push_back(RecordingWriter(
+        L"System",
+        [this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList&)
+        { return m_systemPage.WriteSection(document, parent); },
+        outcomes));
+    targets.writers.push_back(RecordingWriter(
+        L"Applications",
+        [this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList&)
+        { return m_filesPage.WriteSection(document, parent); },
+        outcomes));
+    targets.writers.push_back(RecordingWriter(
+        L"LogFiles",
         [this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
-        { return m_logFilesPage.WriteSection(document, parent, attachments); });
-    targets.writers.push_back(
+        { return m_logFilesPage.WriteSection(document, parent, attachments); },
+        outcomes));
+    targets.writers.push_back(RecordingWriter(
+        L"OtherFiles",
         [this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
-        { return m_otherFiles.WriteSection(document, parent, attachments); });
+        { return m_otherFiles.WriteSection(document, parent, attachments); },
+        outcomes));
+    // After the sections, so that it can tell which of them failed.
+    targets.writers.push_back(ProblemsWriter(m_systemPage.Findings(), outcomes));
 }
 
 void COrvoDiagDlg::Save()
@@ -208,7 +232,15 @@ SaveOutcome COrvoDiagDlg::CollectUnattended(IStatusInfo& status, const std::wstr
     FillScanTargets(scan);
     scan.status = &status;
     scan.paintPauses = false;
-    ScanSequence(scan);
+    if (ScanSequence(scan))
+    {
+        // Without a window to look at, each finding is a line of its own after
+        // "Scanned at ...".
+        const FindingList& findings = ShowFindings();
+        status.SetStatus(FindingsHeading(findings.size()).c_str());
+        for (const Finding& finding : findings)
+            status.SetStatus(FindingLine(finding).c_str());
+    }
 
     SaveTargets save;
     FillSaveTargets(save);

@@ -62,6 +62,7 @@ class COrvoDiagDlg : public UI::SizeDialog, public UI::TabCtrlNotify, public Sta
     void FillScanTargets(ScanTargets& targets);
     void FillSaveTargets(SaveTargets& targets);
     void Scan();
+    const FindingList& ShowFindings();
     void Save();
     void CloseIfRequested();
 

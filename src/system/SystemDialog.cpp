@@ -73,6 +73,13 @@ void CSystemDialog::Clear()
     EmptyTree();
     m_model.Os().Reset();
     m_model.Adapters().Clear();
+    m_findings.reset();
+    FillTree();
+}
+
+void CSystemDialog::SetFindings(std::optional<FindingList> findings)
+{
+    m_findings = std::move(findings);
     FillTree();
 }
 
@@ -81,6 +88,7 @@ void CSystemDialog::Scan(IStatusInfo* status)
     EmptyTree();
     m_model.Os().Reset();
     m_model.Adapters().Clear();
+    m_findings.reset();
     if (status)
         status->ShowActivity(L"SCANNING SYSTEM ...");
     m_model.Os().Collect(status);
@@ -97,6 +105,8 @@ void CSystemDialog::FillTree()
     EmptyTree();
     if (!m_tree)
         return;
+    if (m_findings)
+        m_draw.AddProblemsBranch(m_tree, TVI_ROOT, *m_findings);
     const bool os = m_draw.AddOsBranch(m_tree, TVI_ROOT, m_model);
     const bool adapters = m_draw.AddAdapterBranch(m_tree, TVI_ROOT, m_model);
     if (!os && !adapters)

@@ -9,6 +9,8 @@
 #include "system/SystemXML.h"
 #include "ui/SizeDialog.h"
 
+#include <optional>
+
 class CSystemDialog : public UI::SizeDialog, public ICollector
 {
   public:
@@ -20,6 +22,10 @@ class CSystemDialog : public UI::SizeDialog, public ICollector
     void Scan(IStatusInfo* status) override;
     // Rebuilds the tree from the model; called whenever the tab is selected.
     void FillTree();
+    // What the rules found after the scan, shown as the tree's first branch; none
+    // (before a scan, and after Clear) shows no such branch.
+    void SetFindings(std::optional<FindingList> findings);
+    const std::optional<FindingList>& Findings() const noexcept { return m_findings; }
 
     SystemInfo& Model() noexcept { return m_model; }
     const SystemInfo& Model() const noexcept { return m_model; }
@@ -48,4 +54,5 @@ class CSystemDialog : public UI::SizeDialog, public ICollector
     SystemXML m_xml;
     HWND m_tree = nullptr;
     Misc::GdiObject m_font;
+    std::optional<FindingList> m_findings;
 };
