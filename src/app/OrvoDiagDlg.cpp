@@ -49,9 +49,8 @@ COrvoDiagDlg::COrvoDiagDlg(HWND parent)
 }
 
 // The window goes before its parts, so that no message reaches a part already gone.
-// The parts then go in the reverse order of their construction: the other-files
-// collector (its staged files and folder), the pages, the shared file manager's
-// holder (the staging folder goes with the last holder), the tab strip.
+// The parts then go in the reverse order of their construction: the pages, the
+// collection (its staged files and folders), the tab strip.
 COrvoDiagDlg::~COrvoDiagDlg()
 {
     DestroyWindow();
@@ -135,8 +134,7 @@ BOOL COrvoDiagDlg::OnInitDialog()
 
     SetStatus(kNothingScanned);
     // The first scan runs as soon as the message loop takes this, with the window shown.
-    if (!m_unattended)
-        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), 0);
+    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), 0);
     return TRUE;
 }
 
@@ -151,16 +149,40 @@ void COrvoDiagDlg::OnTabSelected(UI::TabCtrl*, UI::HTAB item)
         m_logFilesPage.Refresh();
 }
 
-// Each collector takes its place here when its page or controller exists; until then
-// the sequence runs without it.
 void COrvoDiagDlg::FillScanTargets(ScanTargets& targets)
 {
     targets.window = GetHwnd();
     targets.status = this;
-    targets.systemPage = &m_systemPage;
-    targets.filesPage = &m_filesPage;
-    targets.logFilesPage = &m_logFilesPage;
-    targets.otherFiles = &m_otherFiles;
+    targets.collection = &m_collection;
+    targets.views = this;
+}
+
+// The log page's selector refers to the log files model: it lets go before the
+// collection is emptied.
+void COrvoDiagDlg::ClearViews()
+{
+    m_systemPage.Clear();
+    m_filesPage.Clear();
+    m_logFilesPage.Clear();
+}
+
+// The other files have no page.
+void COrvoDiagDlg::ShowStep(CollectionStep step)
+{
+    switch (step)
+    {
+    case CollectionStep::System:
+        m_systemPage.Show(&m_collection.System());
+        break;
+    case CollectionStep::InstalledFiles:
+        m_filesPage.Show(&m_collection.InstalledFiles());
+        break;
+    case CollectionStep::LogFiles:
+        m_logFilesPage.Show(&m_collection.LogFiles());
+        break;
+    case CollectionStep::OtherFiles:
+        break;
+    }
 }
 
 void COrvoDiagDlg::Scan()
@@ -172,44 +194,21 @@ void COrvoDiagDlg::Scan()
     CloseIfRequested();
 }
 
-// The rules read what every collector of the scan left; the System tab shows the
-// findings as its first branch.
+// The rules read what every step of the scan left; the System tab shows the findings
+// as its first branch.
 const FindingList& COrvoDiagDlg::ShowFindings()
 {
-    m_systemPage.SetFindings(
-        JudgeCollected(m_filesPage.Model(), m_otherFiles.Info(), m_systemPage.Model().Os()));
+    m_systemPage.SetFindings(JudgeCollection(m_collection));
     return *m_systemPage.Findings();
 }
 
-// The report's sections in their order: System, installed files, log files, other
-// files. Each subsystem's writer takes its place here when its model exists.
 void COrvoDiagDlg::FillSaveTargets(SaveTargets& targets)
 {
     targets.window = GetHwnd();
     targets.status = this;
-    const SectionOutcomes outcomes = std::make_shared<std::vector<SectionOutcome>>();
-    targets.writers.push_back(RecordingWriter(
-        L"System",
-        [this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList&)
-        { return m_systemPage.WriteSection(document, parent); },
-        outcomes));
-    targets.writers.push_back(RecordingWriter(
-        L"Applications",
-        [this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList&)
-        { return m_filesPage.WriteSection(document, parent); },
-        outcomes));
-    targets.writers.push_back(RecordingWriter(
-        L"LogFiles",
-        [this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
-        { return m_logFilesPage.WriteSection(document, parent, attachments); },
-        outcomes));
-    targets.writers.push_back(RecordingWriter(
-        L"OtherFiles",
-        [this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
-        { return m_otherFiles.WriteSection(document, parent, attachments); },
-        outcomes));
-    // After the sections, so that it can tell which of them failed.
-    targets.writers.push_back(ProblemsWriter(m_systemPage.Findings(), outcomes));
+    // The Problems element follows the sections, so that it can tell which of them
+    // failed.
+    targets.writers = WritersWithProblems(m_collection.SectionWriters(), m_systemPage.Findings());
 }
 
 void COrvoDiagDlg::Save()
@@ -218,35 +217,6 @@ void COrvoDiagDlg::Save()
     FillSaveTargets(targets);
     SaveSequence(targets);
     CloseIfRequested();
-}
-
-bool COrvoDiagDlg::CreateUnattended()
-{
-    m_unattended = true;
-    return CreateHidden(nullptr);
-}
-
-SaveOutcome COrvoDiagDlg::CollectUnattended(IStatusInfo& status, const std::wstring& archivePath)
-{
-    ScanTargets scan;
-    FillScanTargets(scan);
-    scan.status = &status;
-    scan.paintPauses = false;
-    if (ScanSequence(scan))
-    {
-        // Without a window to look at, each finding is a line of its own after
-        // "Scanned at ...".
-        const FindingList& findings = ShowFindings();
-        status.SetStatus(FindingsHeading(findings.size()).c_str());
-        for (const Finding& finding : findings)
-            status.SetStatus(FindingLine(finding).c_str());
-    }
-
-    SaveTargets save;
-    FillSaveTargets(save);
-    save.status = &status;
-    save.archivePath = archivePath;
-    return SaveSequence(save);
 }
 
 bool COrvoDiagDlg::OnCommand(WORD id, WORD code, HWND control)

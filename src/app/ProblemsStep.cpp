@@ -1,31 +1,23 @@
 #include "app/ProblemsStep.h"
 
-#include "checks/DriverStep.h"
-#include "misc/Text.h"
 #include "problems/DriverReportRules.h"
 #include "problems/ProblemRules.h"
+#include "problems/SaveRules.h"
 #include "report/ProblemsXML.h"
 
-FindingList JudgeCollected(const ApplicationsInfo& inventory, const OtherFilesInfo& otherFiles,
-                           const OsFacts& os)
-{
-    ScanFacts facts;
-    facts.inventory = &inventory;
-    facts.driverFiles = &DriverFileList;
-    facts.os = &os;
-    otherFiles.ForEachEntry(
-        [&facts](const OtherFilesInfo::FileEntry& entry)
-        {
-            if (Misc::EqualsNoCase(entry.FileName(), kDriverReportName))
-                facts.driverReport = ReadDriverReport(entry.Path());
-        });
-    return JudgeScan(facts);
-}
+#include <memory>
 
-SectionWriter RecordingWriter(const std::wstring& section, SectionWriter write, SectionOutcomes outcomes)
+namespace
 {
-    return [section, write = std::move(write), outcomes](Misc::XML_Document& document, IXMLDOMNode* parent,
-                                                         Misc::AttachmentList& attachments)
+
+constexpr const wchar_t* kSectionNames[] = {L"System", L"Applications", L"LogFiles", L"OtherFiles"};
+
+using SectionOutcomes = std::shared_ptr<std::vector<SectionOutcome>>;
+
+SectionWriter Recording(std::wstring section, SectionWriter write, SectionOutcomes outcomes)
+{
+    return [section = std::move(section), write = std::move(write),
+            outcomes](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
     {
         const bool written = write && write(document, parent, attachments);
         outcomes->push_back({section, written});
@@ -33,7 +25,9 @@ SectionWriter RecordingWriter(const std::wstring& section, SectionWriter write, 
     };
 }
 
-SectionWriter ProblemsWriter(std::optional<FindingList> scanFindings, SectionOutcomes outcomes)
+// Runs after the sections, so that it knows which of them failed and which files
+// they listed.
+SectionWriter Problems(std::optional<FindingList> scanFindings, SectionOutcomes outcomes)
 {
     return [scanFindings = std::move(scanFindings),
             outcomes](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
@@ -48,4 +42,33 @@ SectionWriter ProblemsWriter(std::optional<FindingList> scanFindings, SectionOut
         findings.insert(findings.end(), unreadable.begin(), unreadable.end());
         return WriteProblems(document, parent, findings);
     };
+}
+
+} // namespace
+
+FindingList JudgeCollection(const Collection& collection)
+{
+    ScanFacts facts;
+    facts.inventory = &collection.InstalledFiles();
+    facts.driverFiles = &collection.InstalledFiles().DriverFileList();
+    facts.os = &collection.System().Os();
+    const std::wstring report = collection.DriverReportPath();
+    if (!report.empty())
+        facts.driverReport = ReadDriverReport(report);
+    return JudgeScan(facts);
+}
+
+std::vector<SectionWriter> WritersWithProblems(std::vector<SectionWriter> sections,
+                                               std::optional<FindingList> scanFindings)
+{
+    const SectionOutcomes outcomes = std::make_shared<std::vector<SectionOutcome>>();
+    std::vector<SectionWriter> writers;
+    for (std::size_t i = 0; i < sections.size(); ++i)
+    {
+        std::wstring name =
+            i < std::size(kSectionNames) ? kSectionNames[i] : L"section " + std::to_wstring(i + 1);
+        writers.push_back(Recording(std::move(name), std::move(sections[i]), outcomes));
+    }
+    writers.push_back(Problems(std::move(scanFindings), outcomes));
+    return writers;
 }

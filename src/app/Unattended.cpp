@@ -1,7 +1,7 @@
 #include "app/Unattended.h"
 
-#include "app/OrvoDiagDlg.h"
-#include "app/SaveSequence.h"
+#include "app/ProblemsStep.h"
+#include "collection/Collection.h"
 #include "misc/MessageBox.h"
 #include "misc/Text.h"
 
@@ -111,15 +111,21 @@ int Collect(ConsoleOutput& output, const std::wstring& archivePath)
     ConsoleStatus status(output);
     SaveOutcome outcome = SaveOutcome::NotStarted;
     {
-        // The window's collectors and staging folders live only inside this block: its
-        // end deletes every staged file, whatever the outcome.
-        COrvoDiagDlg window;
-        if (!window.CreateUnattended())
-        {
-            output.WriteLine(L"Saving FAILED: the program's window could not be created.");
-            return kExitFailed;
-        }
-        outcome = window.CollectUnattended(status, archivePath);
+        // The same scan and save as the window's, without any window: the collection
+        // and its staging folders live only inside this block, whose end deletes every
+        // staged file, whatever the outcome.
+        Collection collection;
+        collection.Scan(&status);
+        // Nobody looks at a window: what the rules found is a line each after
+        // "Scanned at ...".
+        const FindingList findings = JudgeCollection(collection);
+        output.WriteLine(FindingsHeading(findings.size()));
+        for (const Finding& finding : findings)
+            output.WriteLine(FindingLine(finding));
+        const std::wstring reportPath = ReserveReport();
+        if (!reportPath.empty())
+            outcome = SaveArchive(WritersWithProblems(collection.SectionWriters(), findings), archivePath,
+                                  reportPath, &status);
     }
     std::fflush(stdout);
     if (outcome == SaveOutcome::Saved)
@@ -148,8 +154,7 @@ int RunUnattended(const CommandLine& commandLine)
     case CommandLine::Mode::Window:
         return kExitSaved;
     }
-    const std::wstring archivePath =
-        ResolveArchivePath(commandLine.path, Misc::LocalTimeText(L"OrvoDiag_%Y%m%d_%H%M.zip"));
+    const std::wstring archivePath = ResolveArchivePath(commandLine.path, DefaultArchiveName());
     const std::wstring problem = PrepareArchivePath(archivePath);
     if (!problem.empty())
     {

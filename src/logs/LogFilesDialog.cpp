@@ -9,6 +9,8 @@ namespace
 
 const wchar_t kNoLogText[] = L"No LOG information available.";
 const wchar_t kUnableText[] = L"Unable to load the LOG file.";
+// Equals no real path: the next ShowLog always loads.
+const wchar_t kNothingShown[] = L"x";
 
 HFONT CreateTextFont()
 {
@@ -88,7 +90,9 @@ void CLogFilesDialog::ResetSelector()
 bool CLogFilesDialog::FillSelector(HWND selector, const std::wstring& selected)
 {
     bool found = false;
-    m_model.ForEachEntry(
+    if (!m_model)
+        return found;
+    m_model->ForEachEntry(
         [&](const LogFilesInfo::LogFileEntry& entry)
         {
             const LRESULT index =
@@ -144,30 +148,33 @@ bool CLogFilesDialog::LoadLogText(HWND view, const std::wstring& path)
     return loaded;
 }
 
-// The log files were collected by the installed-files scan that ran just before; every
-// scan ends with the first of them shown.
-void CLogFilesDialog::Scan(IStatusInfo* status)
+// Every scan ends with the first log file shown. Another model may name the same path
+// with other text, so the text is always loaded anew.
+void CLogFilesDialog::Show(const LogFilesInfo* model)
 {
-    if (status)
-        status->ShowActivity(L"SCANNING LOG FILES ...");
+    ResetSelector();
+    m_model = model;
+    m_shownPath = kNothingShown;
     const LogFilesInfo::LogFileEntry* first = nullptr;
-    m_model.ForEachEntry(
-        [&](const LogFilesInfo::LogFileEntry& entry)
-        {
-            if (!first)
-                first = &entry;
-        });
+    if (m_model)
+        m_model->ForEachEntry(
+            [&](const LogFilesInfo::LogFileEntry& entry)
+            {
+                if (!first)
+                    first = &entry;
+            });
     m_selectedPath = first ? first->Path() : std::wstring();
     Refresh();
 }
 
+// The selector's items point into the model: they go before the model is let go.
 void CLogFilesDialog::Clear()
 {
     ResetSelector();
     ShowLog(L"");
     m_selectedPath.clear();
     m_shownPath.clear();
-    m_model.Clear();
+    m_model = nullptr;
 }
 
 void CLogFilesDialog::Refresh()
@@ -181,7 +188,9 @@ void CLogFilesDialog::Refresh()
 const std::wstring* CLogFilesDialog::EntryPath(LRESULT itemData) const
 {
     const std::wstring* path = nullptr;
-    m_model.ForEachEntry(
+    if (!m_model)
+        return path;
+    m_model->ForEachEntry(
         [&](const LogFilesInfo::LogFileEntry& entry)
         {
             if (reinterpret_cast<LRESULT>(&entry.Path()) == itemData)

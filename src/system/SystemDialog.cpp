@@ -68,12 +68,10 @@ void CSystemDialog::EmptyTree()
     m_draw.EmptyTree(m_tree);
 }
 
-void CSystemDialog::Clear()
+void CSystemDialog::Show(const SystemInfo* model)
 {
     EmptyTree();
-    m_model.Os().Reset();
-    m_model.Adapters().Clear();
-    m_findings.reset();
+    m_model = model;
     FillTree();
 }
 
@@ -83,19 +81,10 @@ void CSystemDialog::SetFindings(std::optional<FindingList> findings)
     FillTree();
 }
 
-void CSystemDialog::Scan(IStatusInfo* status)
+void CSystemDialog::Clear()
 {
-    EmptyTree();
-    m_model.Os().Reset();
-    m_model.Adapters().Clear();
     m_findings.reset();
-    if (status)
-        status->ShowActivity(L"SCANNING SYSTEM ...");
-    m_model.Os().Collect(status);
-    if (status)
-        status->ShowActivity(L"SCANNING ADAPTERS ...");
-    m_model.Adapters().Collect(status);
-    FillTree();
+    Show(nullptr);
 }
 
 // Rebuilt from the model every time, so switching tabs returns every branch to its
@@ -107,8 +96,11 @@ void CSystemDialog::FillTree()
         return;
     if (m_findings)
         m_draw.AddProblemsBranch(m_tree, TVI_ROOT, *m_findings);
-    const bool os = m_draw.AddOsBranch(m_tree, TVI_ROOT, m_model);
-    const bool adapters = m_draw.AddAdapterBranch(m_tree, TVI_ROOT, m_model);
+    // Without a model the tree is that of a model before any scan.
+    static const SystemInfo nothingCollected;
+    const SystemInfo& model = m_model ? *m_model : nothingCollected;
+    const bool os = m_draw.AddOsBranch(m_tree, TVI_ROOT, model);
+    const bool adapters = m_draw.AddAdapterBranch(m_tree, TVI_ROOT, model);
     if (!os && !adapters)
     {
         TVINSERTSTRUCTW insert = {};
