@@ -74,14 +74,6 @@ void Profile(const std::wstring& folder)
         std::printf("open+close share %lu: %.3f s\n", share, BenchNow() - start);
     }
     start = BenchNow();
-    for (const std::wstring& path : files)
-    {
-        std::wstring text;
-        FileDigestText(path, text);
-    }
-    std::printf("FileDigestText: %.3f s\n", BenchNow() - start);
-
-    start = BenchNow();
     std::size_t versioned = 0;
     for (const std::wstring& path : files)
         versioned += ReadFileFacts(path).mayHoldVersion ? 1 : 0;

@@ -6,8 +6,6 @@
 
 #include <shellapi.h>
 
-#include <cwctype>
-
 const wchar_t kUsageLine[] = L"Usage: OrvoDiag.exe [/save [PATH]] [/?]";
 
 const wchar_t kUsageText[] =
@@ -34,13 +32,10 @@ bool IsOption(const std::wstring& arg)
     return arg.size() >= 2 && (arg[0] == L'/' || arg[0] == L'-');
 }
 
-// The option's name without its "/" or "-", in lower case (options are ASCII).
-std::wstring OptionName(const std::wstring& arg)
+// Whether the option, without its "/" or "-", is `name` (letter case ignored).
+bool IsOptionNamed(const std::wstring& arg, const wchar_t* name)
 {
-    std::wstring name = arg.substr(1);
-    for (wchar_t& c : name)
-        c = static_cast<wchar_t>(std::towlower(c));
-    return name;
+    return Misc::EqualsNoCase(arg.substr(1), name);
 }
 
 CommandLine Error(const std::wstring& text)
@@ -59,7 +54,7 @@ CommandLine Error(const std::wstring& text)
 CommandLine ParseCommandLine(const std::vector<std::wstring>& args)
 {
     for (const std::wstring& arg : args)
-        if (IsOption(arg) && (OptionName(arg) == L"?" || OptionName(arg) == L"help"))
+        if (IsOption(arg) && (IsOptionNamed(arg, L"?") || IsOptionNamed(arg, L"help")))
             return CommandLine{CommandLine::Mode::Usage, {}, {}};
 
     CommandLine result;
@@ -68,7 +63,7 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& args)
     {
         if (IsOption(arg))
         {
-            if (OptionName(arg) != L"save")
+            if (!IsOptionNamed(arg, L"save"))
                 return Error(L"Unknown option: " + arg);
             if (result.mode == CommandLine::Mode::Save)
                 return Error(L"The option " + arg + L" is given twice.");
@@ -110,23 +105,18 @@ std::wstring ErrorText(DWORD code)
     return text.empty() ? Misc::Format(L"error %lu", code) : text;
 }
 
-// Every missing folder on the way, from the top down.
+// Every missing folder on the way. A file of that name is no folder; the error code
+// then says that the name is taken.
 bool CreateFolders(const std::wstring& folder, DWORD& error)
 {
-    if (folder.empty() || Misc::DirectoryExists(folder))
+    if (Misc::DirectoryExists(folder)) // a drive's root among them, which cannot be made
         return true;
-    std::wstring parent = folder;
-    while (!parent.empty() && (parent.back() == L'\\' || parent.back() == L'/'))
-        parent.pop_back();
-    const std::size_t cut = parent.find_last_of(L"\\/");
-    if (cut != std::wstring::npos && !CreateFolders(parent.substr(0, cut + 1), error))
-        return false;
-    if (::CreateDirectoryW(folder.c_str(), nullptr))
+    const int result = Misc::CreateFolders(folder);
+    if (result == 0 && Misc::DirectoryExists(folder))
         return true;
-    error = ::GetLastError();
-    // Another process may have made it meanwhile; a file of that name is no folder.
-    if (error == ERROR_ALREADY_EXISTS && Misc::DirectoryExists(folder))
-        return true;
+    error = result == 0    ? ERROR_ALREADY_EXISTS
+            : result == -1 ? ERROR_BAD_PATHNAME
+                           : static_cast<DWORD>(result);
     return false;
 }
 
@@ -155,7 +145,7 @@ std::wstring PrepareArchivePath(const std::wstring& fullPath)
     if (!CreateFolders(folder, error))
         return L"Cannot create the folder " + folder + L": " + ErrorText(error);
 
-    const bool exists = ::GetFileAttributesW(fullPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const bool exists = Misc::PathExists(fullPath);
     const Misc::FileHandle probe(
         ::CreateFileW(fullPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                       nullptr, exists ? OPEN_EXISTING : CREATE_NEW,

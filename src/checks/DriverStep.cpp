@@ -50,7 +50,7 @@ void TestUsbDriverFile(Misc::TextLogWriter& writer, const std::wstring& path, IS
 {
     writer.Write(kEqualsLine);
     writer.Write(Misc::Format(L"TESTING '%ls'\n", path.c_str()));
-    if (!DriverFileExists(path))
+    if (!Misc::PathExists(path))
         writer.Write(kMissingFileLine);
     writer.Write(kEqualsLine);
 

@@ -1,5 +1,6 @@
 #include "inventory/ApplicationsDraw.h"
 
+#include "misc/Text.h"
 #include "report/FileSystem.h"
 
 #include <algorithm>
@@ -19,22 +20,6 @@ std::size_t Padding(const std::wstring& text, std::size_t width)
 void Widen(std::size_t& width, const std::wstring& text)
 {
     width = std::max(width, text.size());
-}
-
-bool EqualsAsciiNoCase(const std::wstring& text, const wchar_t* other)
-{
-    std::size_t i = 0;
-    for (; i < text.size() && other[i]; ++i)
-    {
-        wchar_t a = text[i], b = other[i];
-        if (a >= L'A' && a <= L'Z')
-            a = static_cast<wchar_t>(a - L'A' + L'a');
-        if (b >= L'A' && b <= L'Z')
-            b = static_cast<wchar_t>(b - L'A' + L'a');
-        if (a != b)
-            return false;
-    }
-    return i == text.size() && !other[i];
 }
 
 } // namespace
@@ -101,7 +86,7 @@ RowColours ApplicationsDraw::ColoursForExtension(const std::wstring& extension)
         {L"vlb", {0x7F007F, 0xFFDFFF}},
     };
     for (const auto& row : table)
-        if (EqualsAsciiNoCase(extension, row.extension))
+        if (Misc::EqualsAsciiNoCase(extension, row.extension))
             return row.colours;
     return {0, 0xBFBFBF};
 }

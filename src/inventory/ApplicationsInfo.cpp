@@ -2,7 +2,6 @@
 
 #include "inventory/FileFacts.h"
 #include "inventory/MD5.h"
-#include "inventory/PeInfo.h"
 #include "inventory/VersionInfo.h"
 #include "misc/Handles.h"
 #include "misc/Text.h"
@@ -116,18 +115,6 @@ std::wstring FileSizeText(const std::wstring& path)
     if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0)
         return L"0";
     return Misc::Format(L"%llu", static_cast<unsigned long long>(size.QuadPart));
-}
-
-std::wstring FilePlatformText(const std::wstring& path)
-{
-    Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return {};
-    Misc::CpeInfo image;
-    if (!image.Read(file) || !image.IsRecognised())
-        return {};
-    return Misc::CpeInfo::PlatformName(image.Machine());
 }
 
 void ApplicationsInfo::FileInfo::SetFacts(const std::wstring& version, const std::wstring& date,

@@ -23,5 +23,7 @@ std::string ToCodePage(const std::wstring& text, unsigned codePage);
 
 // Case-insensitive equality of paths and names (the platform's ordinal rules).
 bool EqualsNoCase(const std::wstring& a, const std::wstring& b);
+// Equality with only A-Z folded to a-z; every other character must match exactly.
+bool EqualsAsciiNoCase(const std::wstring& a, const std::wstring& b);
 
 } // namespace Misc

@@ -4,12 +4,69 @@
 #include "misc/Text.h"
 
 #include <tlhelp32.h>
+#include <wincrypt.h>
 
 #include <fstream>
 #include <iterator>
 
 namespace OrvoTest
 {
+
+namespace
+{
+
+struct CryptProvider
+{
+    HCRYPTPROV handle = 0;
+    ~CryptProvider()
+    {
+        if (handle)
+            ::CryptReleaseContext(handle, 0);
+    }
+};
+
+struct CryptHash
+{
+    HCRYPTHASH handle = 0;
+    ~CryptHash()
+    {
+        if (handle)
+            ::CryptDestroyHash(handle);
+    }
+};
+
+} // namespace
+
+std::wstring ReferenceDigest(const std::wstring& path)
+{
+    Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    CryptProvider provider;
+    CryptHash hash;
+    if (!file ||
+        !::CryptAcquireContextW(&provider.handle, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT) ||
+        !::CryptCreateHash(provider.handle, CALG_MD5, 0, 0, &hash.handle))
+        return {};
+    std::vector<BYTE> buffer(1 << 16);
+    for (;;)
+    {
+        DWORD read = 0;
+        if (!::ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
+            return {};
+        if (read == 0)
+            break;
+        if (!::CryptHashData(hash.handle, buffer.data(), read, 0))
+            return {};
+    }
+    BYTE digest[16] = {};
+    DWORD size = sizeof digest;
+    if (!::CryptGetHashParam(hash.handle, HP_HASHVAL, digest, &size, 0) || size != sizeof digest)
+        return {};
+    std::wstring text;
+    for (BYTE b : digest)
+        text += Misc::Format(L"%02X", b);
+    return text;
+}
 
 std::wstring SystemText(DWORD code)
 {

@@ -43,6 +43,11 @@ std::wstring SystemText(DWORD code);
 // their own at the same time.
 std::size_t RunningProbes();
 
+// The MD5 digest of a file's content as 32 upper-case hexadecimal digits, by the
+// platform's own cryptographic provider: a reader that shares nothing with the
+// program's. Writers are denied while it reads, as the program's facts do; empty when
+// the file cannot be read.
+std::wstring ReferenceDigest(const std::wstring& path);
 // A file time from UTC calendar fields.
 FILETIME UtcFileTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second);
 
