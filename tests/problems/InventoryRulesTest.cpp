@@ -1,4 +1,5 @@
 #include "problems/InventoryRules.h"
+#include "problems/ProblemRules.h"
 
 #include "inventory/FileProcessors.h"
 #include "TestSupport.h"
@@ -219,6 +220,33 @@ TEST(InventoryRules, UsbSupportFindingsOnlyWhereTheProductKeepsTheLibrary)
             EXPECT_EQ(line,
                       "Warning (USB DMX test): No TarvikUSB.dll was found in any installation folder: the "
                       "product cannot reach a USB DMX box.");
+    }
+}
+
+// All rules together: a clean installation gives nothing, one fault gives one finding.
+TEST(ProblemRules, CleanInstallationGivesNoFindings)
+{
+    const std::wstring report = L"TESTING 'C:\\A\\TarvikUSB.dll'\nTry accessing Tarvik USB Boxes using "
+                                L"'C:\\A\\UsbDmx.dll'\nFound 2 boxes\nTry accessing Tarvik USB Boxes using "
+                                L"'C:\\A\\UsbDmx12.dll'\nFound 0 boxes\n";
+    for (const wchar_t* line : {L"Loaded correctly.", kMissing})
+    {
+        ApplicationsInfo inventory;
+        Fill(inventory, {{kPro64,
+                          L"C:\\A",
+                          {{L"", L"Velmora.exe", L"6.0.412.0", L"x64", L""},
+                           {L"", L"SkarvelReader.dll", L"6.0.412.0", L"x64", line},
+                           {L"", L"TarvikUSB.dll", L"", L"x64", L""}}}});
+        Misc::List<FileInfo> driverFiles;
+        driverFiles.Add(std::make_unique<FileInfo>(L"C:\\A\\TarvikUSB.dll", L"TarvikUSB.dll"));
+        OsFacts os;
+        os.scanned = true;
+        os.systemDrive = L"C:\\";
+        os.systemDriveFreeBytes = 10ull << 30;
+        const FindingList findings = JudgeScan({&inventory, &driverFiles, report, &os});
+        EXPECT_EQ(Narrow(FindingsHeading(findings.size())),
+                  line == kMissing ? "Problems found (1)" : "No problems found.")
+            << Narrow(line);
     }
 }
 
