@@ -17,7 +17,7 @@ using OrvoTest::Narrow;
 using FolderContent = ApplicationsInfo::FolderContent;
 using FileInfo = ApplicationsInfo::FileInfo;
 
-struct FileSpec
+struct FileRow
 {
     const wchar_t* subFolder; // "" directly in the installation folder
     const wchar_t* name;
@@ -26,11 +26,11 @@ struct FileSpec
     const wchar_t* infoLine; // a detail line, or ""
 };
 
-struct FolderSpec
+struct FolderRow
 {
     const wchar_t* label;
     const wchar_t* path;
-    std::vector<FileSpec> files;
+    std::vector<FileRow> files;
 };
 
 FolderContent& SubFolderOf(FolderContent& top, const std::wstring& name)
@@ -42,13 +42,13 @@ FolderContent& SubFolderOf(FolderContent& top, const std::wstring& name)
 }
 
 // The inventory as a scan would leave it, without touching the disk.
-void Fill(ApplicationsInfo& inventory, const std::vector<FolderSpec>& folders)
+void Fill(ApplicationsInfo& inventory, const std::vector<FolderRow>& folders)
 {
-    for (const FolderSpec& spec : folders)
+    for (const FolderRow& row : folders)
     {
         FolderContent* top =
-            inventory.Root().AddFolder(std::make_unique<FolderContent>(spec.path, L"", spec.label, 6, false));
-        for (const FileSpec& file : spec.files)
+            inventory.Root().AddFolder(std::make_unique<FolderContent>(row.path, L"", row.label, 6, false));
+        for (const FileRow& file : row.files)
         {
             FolderContent& holder = *file.subFolder ? SubFolderOf(*top, file.subFolder) : *top;
             auto record = std::make_unique<FileInfo>(holder.FullPath() + L"\\" + file.name, file.name);
@@ -71,7 +71,7 @@ std::vector<std::string> Lines(const FindingList& findings)
 struct RuleCase
 {
     const char* name;
-    std::vector<FolderSpec> folders;
+    std::vector<FolderRow> folders;
     std::vector<std::string> expected;
 };
 
@@ -194,7 +194,7 @@ TEST(InventoryRules, UsbSupportFindingsOnlyWhereTheProductKeepsTheLibrary)
     struct Case
     {
         const char* name;
-        std::vector<FolderSpec> folders;
+        std::vector<FolderRow> folders;
         bool handedOver;
         std::size_t expected;
     } cases[] = {
