@@ -1,6 +1,7 @@
 #include "app/OrvoDiagDlg.h"
 
 #include "app/FocusReturn.h"
+#include "app/ProblemsStep.h"
 #include "app/SaveSequence.h"
 #include "app/ScanSequence.h"
 #include "app/SequenceGuard.h"
@@ -193,15 +194,26 @@ void COrvoDiagDlg::Scan()
     m_statusTip.SetText({});
     ScanTargets targets;
     FillScanTargets(targets);
-    ScanSequence(targets);
+    if (ScanSequence(targets))
+        ShowFindings();
     CloseIfRequested();
+}
+
+// The rules read what every step of the scan left; the System tab shows the findings
+// as its first branch.
+const FindingList& COrvoDiagDlg::ShowFindings()
+{
+    m_systemPage.SetFindings(JudgeCollection(m_collection));
+    return *m_systemPage.Findings();
 }
 
 void COrvoDiagDlg::FillSaveTargets(SaveTargets& targets)
 {
     targets.window = GetHwnd();
     targets.status = this;
-    targets.writers = m_collection.SectionWriters();
+    // The Problems element follows the sections, so that it can tell which of them
+    // failed.
+    targets.writers = WritersWithProblems(m_collection.SectionWriters(), m_systemPage.Findings());
 }
 
 void COrvoDiagDlg::Save()

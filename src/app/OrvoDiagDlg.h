@@ -63,6 +63,7 @@ class COrvoDiagDlg : public UI::SizeDialog,
     void FillScanTargets(ScanTargets& targets);
     void FillSaveTargets(SaveTargets& targets);
     void Scan();
+    const FindingList& ShowFindings();
     void Save();
     void ShowSaveOutcome(const SaveOutcome& outcome);
     void CloseIfRequested();

@@ -1,5 +1,6 @@
 #include "app/Unattended.h"
 
+#include "app/ProblemsStep.h"
 #include "collection/Collection.h"
 #include "misc/MessageBox.h"
 #include "misc/Text.h"
@@ -115,7 +116,16 @@ int Collect(ConsoleOutput& output, const std::wstring& archivePath)
         // staged file, whatever the outcome.
         Collection collection;
         collection.Scan(&status);
-        outcome = collection.Save(archivePath, &status);
+        // Nobody looks at a window: what the rules found is a line each after
+        // "Scanned at ...".
+        const FindingList findings = JudgeCollection(collection);
+        output.WriteLine(FindingsHeading(findings.size()));
+        for (const Finding& finding : findings)
+            output.WriteLine(FindingLine(finding));
+        const std::wstring reportPath = ReserveReport();
+        if (!reportPath.empty())
+            outcome = SaveArchive(WritersWithProblems(collection.SectionWriters(), findings), archivePath,
+                                  reportPath, &status);
     }
     std::fflush(stdout);
     if (outcome == SaveOutcome::Saved)

@@ -117,6 +117,17 @@ std::wstring FileSizeText(const std::wstring& path)
     return Misc::Format(L"%llu", static_cast<unsigned long long>(size.QuadPart));
 }
 
+void ApplicationsInfo::FileInfo::SetFacts(const std::wstring& version, const std::wstring& date,
+                                          const std::wstring& size, const std::wstring& platform,
+                                          const std::wstring& digest)
+{
+    m_version = version;
+    m_date = date;
+    m_size = size;
+    m_platform = platform;
+    m_digest = digest;
+}
+
 // Every fact is looked up on its own terms: one that cannot be obtained stays empty
 // (the size "0") and does not keep the others from being read. The facts that come
 // from the file's handle and content share one pass (ReadFileFacts), the version

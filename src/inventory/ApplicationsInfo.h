@@ -58,6 +58,10 @@ class ApplicationsInfo::FileInfo
 
     // Reads version resource, date, size, platform and digest of the file.
     void Fill() noexcept;
+    // The facts as another source gives them (a saved report, a test), without
+    // reading the file.
+    void SetFacts(const std::wstring& version, const std::wstring& date, const std::wstring& size,
+                  const std::wstring& platform, const std::wstring& digest);
 
     void AddInfoLine(const std::wstring& line) { m_infoLines.push_back(line); }
     bool FirstInfoLine(std::wstring& text);
@@ -160,6 +164,11 @@ class ApplicationsInfo::FolderContent
     // root, walks each top folder.
     bool Walk(FileProcessor* processors, IStatusInfo* status);
 
+    // The error with which the folder's listing could not be started (for example
+    // ERROR_PATH_NOT_FOUND for a registered folder that does not exist); 0 when it was
+    // listed or never walked.
+    std::uint32_t ListError() const { return m_listError; }
+
     bool IsRoot() const { return m_rootMark; }
     std::uint32_t Options() const { return m_options; }
     const std::wstring& MainFolder() const { return m_mainFolder; }
@@ -183,6 +192,7 @@ class ApplicationsInfo::FolderContent
     std::wstring m_fullPath;
     Misc::SortedList<FolderContent> m_folders;
     Misc::SortedList<FileInfo> m_files;
+    std::uint32_t m_listError = 0;
 };
 
 // The file's size in bytes as unsigned decimal text; "0" when it cannot be opened.

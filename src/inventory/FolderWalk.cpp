@@ -90,6 +90,7 @@ bool ApplicationsInfo::FolderContent::Walk(FileProcessor* processors, IStatusInf
     }
     WIN32_FIND_DATAW entry = {};
     Misc::FindHandle find(::FindFirstFileW(pattern.c_str(), &entry));
+    m_listError = find ? 0 : ::GetLastError();
     if (!find)
         return false;
     const bool flat = (m_options & OptionFlat) != 0;

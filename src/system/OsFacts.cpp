@@ -288,6 +288,23 @@ void OsFacts::Reset()
     architecture.clear();
     wow64 = false;
     computerName.clear();
+    systemDrive.clear();
+    systemDriveFreeBytes = 0;
+}
+
+bool SystemDriveFreeSpace(std::wstring& drive, std::uint64_t& freeBytes)
+{
+    wchar_t windows[MAX_PATH] = {};
+    const UINT length = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    if (length < 3 || length >= MAX_PATH || windows[1] != L':')
+        return false;
+    const std::wstring root(windows, 3);
+    ULARGE_INTEGER available = {};
+    if (!::GetDiskFreeSpaceExW(root.c_str(), &available, nullptr, nullptr))
+        return false;
+    drive = root;
+    freeBytes = available.QuadPart;
+    return true;
 }
 
 // Three big ticks keep the activity indicator moving: before and after the registry
@@ -310,6 +327,8 @@ void OsFacts::Collect(IStatusInfo* status)
     computerName = ComputerNameText();
     installDateText = InstallDateText(installDateRaw);
     QueryWindowsName(&versionText);
+    if (!SystemDriveFreeSpace(systemDrive, systemDriveFreeBytes))
+        systemDrive.clear();
     scanned = true;
     if (status)
         status->Tick(true);

@@ -74,6 +74,10 @@ std::int32_t ReadInstallDateRaw(DWORD platformId, const InstallDateReader& read)
 bool IsRunningUnderWow64();
 std::wstring ComputerNameText();
 
+// The root of the drive Windows is installed on (C:\ and the like) and its free bytes for this
+// user; false when either cannot be had.
+bool SystemDriveFreeSpace(std::wstring& drive, std::uint64_t& freeBytes);
+
 struct OsFacts
 {
     bool scanned = false;
@@ -83,6 +87,10 @@ struct OsFacts
     std::wstring architecture;
     bool wow64 = false;
     std::wstring computerName;
+    // Only for the free-space check of the findings; neither shown nor written into
+    // the System section.
+    std::wstring systemDrive; // empty when unknown
+    std::uint64_t systemDriveFreeBytes = 0;
 
     void Reset();
     void Collect(IStatusInfo* status);

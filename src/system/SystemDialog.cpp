@@ -113,8 +113,15 @@ void CSystemDialog::Show(const SystemInfo* model)
     FillTree();
 }
 
+void CSystemDialog::SetFindings(std::optional<FindingList> findings)
+{
+    m_findings = std::move(findings);
+    FillTree();
+}
+
 void CSystemDialog::Clear()
 {
+    m_findings.reset();
     Show(nullptr);
 }
 
@@ -125,6 +132,8 @@ void CSystemDialog::FillTree()
     EmptyTree();
     if (!m_tree)
         return;
+    if (m_findings)
+        m_draw.AddProblemsBranch(m_tree, TVI_ROOT, *m_findings);
     // Without a model the tree is that of a model before any scan.
     static const SystemInfo nothingCollected;
     const SystemInfo& model = m_model ? *m_model : nothingCollected;

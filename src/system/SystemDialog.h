@@ -7,6 +7,8 @@
 #include "system/SystemInfo.h"
 #include "ui/SizeDialog.h"
 
+#include <optional>
+
 class CSystemDialog : public UI::SizeDialog
 {
   public:
@@ -21,6 +23,10 @@ class CSystemDialog : public UI::SizeDialog
     void Clear();
     // Rebuilds the tree from the model; called whenever the tab is selected.
     void FillTree();
+    // What the rules found after the scan, shown as the tree's first branch; none
+    // (before a scan, and after Clear) shows no such branch.
+    void SetFindings(std::optional<FindingList> findings);
+    const std::optional<FindingList>& Findings() const noexcept { return m_findings; }
 
     const SystemInfo* Model() const noexcept { return m_model; }
 
@@ -46,4 +52,5 @@ class CSystemDialog : public UI::SizeDialog
     SystemDraw m_draw;
     HWND m_tree = nullptr;
     UI::ScaledFont m_font{UI::TreeFontAt96()};
+    std::optional<FindingList> m_findings;
 };

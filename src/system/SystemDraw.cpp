@@ -18,6 +18,20 @@ bool HasFamily(const AdapterInfo& adapter, int family)
 
 } // namespace
 
+FindingColours ColoursForSeverity(Severity severity)
+{
+    if (severity == Severity::Warning)
+        return {RGB(0x9C, 0x5A, 0x00), RGB(0xFF, 0xEB, 0xC8)}; // dark amber on light amber
+    return {RGB(0xC0, 0x00, 0x00), RGB(0xFF, 0xDC, 0xDC)};     // dark red on light red
+}
+
+FindingColours ColoursForHeading(std::size_t findings)
+{
+    if (findings == 0)
+        return {RGB(0x00, 0x7F, 0x00), RGB(0xDF, 0xFF, 0xDF)}; // dark green on light green
+    return ColoursForSeverity(Severity::Problem);
+}
+
 HTREEITEM SystemDraw::AddItem(HWND tree, HTREEITEM parent, const std::wstring& text, int kind)
 {
     UI::ItemInfo info;
@@ -130,4 +144,30 @@ void SystemDraw::AddAddressBranch(HWND tree, HTREEITEM adapterLine, const Adapte
             Expand(tree, familyLine);
     }
     Expand(tree, addresses);
+}
+
+// Severity is in each row's text as well as in its colour, so that it is read out and
+// seen without colour.
+bool SystemDraw::AddProblemsBranch(HWND tree, HTREEITEM parent, const FindingList& findings)
+{
+    const FindingColours headingColours = ColoursForHeading(findings.size());
+    UI::ItemInfo heading;
+    heading.kind = kSystemItemProblemsHeading;
+    heading.textColour = headingColours.text;
+    heading.selectedBackground = headingColours.selectedBackground;
+    const HTREEITEM headingRow = AddRow(tree, parent, FindingsHeading(findings.size()), heading);
+    if (!headingRow)
+        return false;
+    for (const Finding& finding : findings)
+    {
+        const FindingColours colours = ColoursForSeverity(finding.severity);
+        UI::ItemInfo row;
+        row.kind = finding.severity == Severity::Warning ? kSystemItemWarning : kSystemItemProblem;
+        row.textColour = colours.text;
+        row.selectedBackground = colours.selectedBackground;
+        AddRow(tree, headingRow, FindingLine(finding), row);
+    }
+    if (!findings.empty())
+        Expand(tree, headingRow);
+    return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Builds the System tab's tree from the System model.
 
+#include "report/Findings.h"
 #include "system/SystemInfo.h"
 #include "ui/CommonDraw.h"
 
@@ -12,8 +13,21 @@ enum SystemItemKind : int
     kSystemItemPlain = 0,
     kSystemItemOsHeading = 11,
     kSystemItemAdaptersHeading = 12,
-    kSystemItemAdapterGroup = 13, // adapter lines and the address group lines
+    kSystemItemAdapterGroup = 13,    // adapter lines and the address group lines
+    kSystemItemProblemsHeading = 14, // "Problems found (N)" and "No problems found."
+    kSystemItemProblem = 15,
+    kSystemItemWarning = 16,
 };
+
+// The text colour and selected background of a findings row.
+struct FindingColours
+{
+    COLORREF text;
+    COLORREF selectedBackground;
+};
+FindingColours ColoursForSeverity(Severity severity);
+// "No problems found." and the heading above findings.
+FindingColours ColoursForHeading(std::size_t findings);
 
 class SystemDraw : public UI::CommonDraw
 {
@@ -24,5 +38,8 @@ class SystemDraw : public UI::CommonDraw
     // Each gives true when its heading line was added.
     bool AddOsBranch(HWND tree, HTREEITEM parent, const SystemInfo& model);
     bool AddAdapterBranch(HWND tree, HTREEITEM parent, const SystemInfo& model);
+    // "Problems found (N)", opened, with one row per finding in its severity's colour;
+    // or the one row "No problems found.". True when the first row was added.
+    bool AddProblemsBranch(HWND tree, HTREEITEM parent, const FindingList& findings);
     void AddAddressBranch(HWND tree, HTREEITEM adapterLine, const AdapterInfo& adapter);
 };

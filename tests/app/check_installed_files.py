@@ -18,8 +18,13 @@ with zipfile.ZipFile(os.path.join(artifacts, "installed_files.zip")) as archive:
     root = ET.fromstring(archive.read("OrvoDiag.xml"))
 
 sections = [child.tag for child in root]
-if sections != ["System", "Applications", "LogFiles", "OtherFiles"]:
+if sections != ["System", "Applications", "LogFiles", "OtherFiles", "Problems"]:
     failures.append("report sections %r" % sections)
+else:
+    problems = root.find("Problems")
+    if problems.get("Count") != str(len(problems)) or any(
+            p.tag != "Problem" or p.get("Severity") not in ("problem", "warning") for p in problems):
+        failures.append("Problems element %r" % ET.tostring(problems)[:300])
 
 folders = root.find("Applications").findall("Folder")
 labels = [f.find("Info").get("Name") for f in folders]

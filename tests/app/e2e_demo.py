@@ -23,12 +23,19 @@ WINDOW = "--window" in sys.argv[3:]
 PREFIX = BUILD / "wineprefix-demo"
 DRIVE_C = PREFIX / "drive_c"
 TIME = r"[0-2][0-9]:[0-5][0-9]:[0-5][0-9]"
-SECTION_ORDER = ["System", "Applications", "LogFiles", "OtherFiles"]
+SECTION_ORDER = ["System", "Applications", "LogFiles", "OtherFiles", "Problems"]
+# A text that only each rule's finding on the demo has: the library whose dependency is
+# missing, the Lite folder's library of the other machine type, the driver generation
+# without its dependency.
+DEMO_RULES = {"load test": "Load failed: 0000007E", "machine type": "the folder's programs for",
+              "driver test": "UsbDmx12.dll could not be loaded: its dependency WDAPI1200.DLL"}
 # Programs directly in an installation folder whose log files the demo writes; the
 # program in a sub-folder (Convert.exe) and the other log are never taken.
 DEMO_LOGS = {"Velmora.log", "Viewer.log", "VelmoraLite.log", "Scenira.log"}
 
 failures = []
+# The findings of each archive's report, by label.
+REPORTED = {}
 
 
 def check(condition, text):
@@ -127,6 +134,45 @@ def check_files(applications):
           f"the path registered in both views is listed once, from the 64-bit view: {labels}")
 
 
+def finding_line(severity, area, text):
+    """The line /save prints and the System tab shows for one finding."""
+    return f"{severity.capitalize()} ({area}): {text}" if area else f"{severity.capitalize()}: {text}"
+
+
+def check_problems(root, label):
+    """The report's Problems element, last, as Python's parser reads it; gives its lines."""
+    problems = root.find("Problems")
+    if not check(problems is not None and root[-1] is problems, f"{label}: Problems is the report's last element"):
+        return []
+    items = list(problems)
+    check(all(p.tag == "Problem" for p in items), f"{label}: Problems holds only Problem elements")
+    check(problems.get("Count") == str(len(items)), f"{label}: Problems Count {problems.get('Count')} / {len(items)}")
+    check(all(p.get("Severity") in ("problem", "warning") and p.get("Area") is not None for p in items),
+          f"{label}: every Problem has a severity and an area")
+    check(all(p.text and "\n" not in p.text for p in items), f"{label}: every finding is one line of text")
+    return [finding_line(p.get("Severity"), p.get("Area"), p.text or "") for p in items]
+
+
+def check_demo_findings(lines, reported, label):
+    """What /save printed after "Scanned at ...": the report's findings, at least three rules."""
+    at = next((i for i, line in enumerate(lines) if re.fullmatch("Scanned at " + TIME, line)), None)
+    if not check(at is not None and at + 1 < len(lines), f"{label}: a line after Scanned at"):
+        return
+    heading = re.fullmatch(r"Problems found \((\d+)\)", lines[at + 1])
+    if not check(heading is not None, f"{label}: Problems found (N) after Scanned at: {lines[at + 1]!r}"):
+        return
+    printed = lines[at + 2:at + 2 + int(heading.group(1))]
+    check(printed == reported, f"{label}: the printed findings are the report's: {printed} / {reported}")
+    expected = dict(DEMO_RULES)
+    if not (DRIVE_C / "Program Files" / "Varnholt Brevik" / "Velmora 6 Pro" / "UsbDmx12.dll").exists():
+        del expected["driver test"]
+    if not all((BUILD / "fixtures" / f"pe{bits}_program.exe").exists() for bits in (32, 64)):
+        del expected["machine type"]  # the Lite program is then of the build's own type
+    for rule, text in expected.items():
+        check(any(text in line for line in printed), f"{label}: the demo's {rule} finding: {printed}")
+    check(len(expected) >= 3, f"{label}: the demo gives findings of at least three rules")
+
+
 def check_archive(path, label):
     """Gives the entry names in archive order."""
     if not check(path.exists(), f"{label}: archive {path} written"):
@@ -146,6 +192,7 @@ def check_archive(path, label):
         present = [s for s in SECTION_ORDER if s in sections]
         check(sections == present and "System" in sections and "LogFiles" in sections,
               f"{label}: report sections in order: {sections}")
+        REPORTED[label] = check_problems(root, label)
 
         logs = [n for n in names if kind(n) == 0]
         listed = [e.get("File") for e in root.iter("LogFile")]
@@ -206,6 +253,7 @@ def main():
           "'SOFTWARE\\Varnholt Brevik\\Orvo\\6.x\\Settings'" in lines,
           "the value name with a line feed is named on standard output")
     unattended = check_archive(out / "demo.zip", "/save")
+    check_demo_findings(lines, REPORTED.get("/save", []), "/save")
     check(staging_left() == [], f"no staging folder after /save: {staging_left()}")
 
     code, lines = run_program("/bogus")
@@ -239,6 +287,8 @@ def main():
                 window.kill()
         through_window = check_archive(out / "window.zip", "window")
         check(through_window == unattended, f"the same entries: {through_window} / {unattended}")
+        check(REPORTED.get("window") == REPORTED.get("/save"),
+              f"the same findings: {REPORTED.get('window')} / {REPORTED.get('/save')}")
         check(staging_left() == [], f"no staging folder after the window: {staging_left()}")
 
     print(f"{len(failures)} check(s) failed" if failures else "all checks passed")

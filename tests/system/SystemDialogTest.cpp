@@ -193,6 +193,48 @@ TEST_F(SystemPage, ModelShownWithItsExpansionStatesAndRebuiltOnEveryFill)
     EXPECT_EQ(m_page->Model(), nullptr);
 }
 
+const UI::ItemInfo* RecordOf(HWND tree, HTREEITEM item)
+{
+    TVITEMW data = {};
+    data.mask = TVIF_PARAM;
+    data.hItem = item;
+    TreeView_GetItem(tree, &data);
+    return reinterpret_cast<const UI::ItemInfo*>(data.lParam);
+}
+
+// The findings go first, opened, each row in its severity's colour; none found is one
+// row of its own; the rest of the tree stays as it was.
+TEST_F(SystemPage, FindingsAreTheFirstBranchInTheirSeverityColours)
+{
+    HWND tree = m_page->Tree();
+    m_page->SetFindings(FindingList{{Severity::Problem, L"Velmora 6 Pro [64]", L"C:\\P\\x.dll: Load failed"},
+                                    {Severity::Warning, L"USB DMX test", L"No box"}});
+    std::vector<std::string> expected = {"+ Problems found (2) #14",
+                                         "    Problem (Velmora 6 Pro [64]): C:\\P\\x.dll: Load failed #15",
+                                         "    Warning (USB DMX test): No box #16"};
+    expected.insert(expected.end(), kEmptyTree.begin(), kEmptyTree.end());
+    EXPECT_EQ(Join(Snapshot(tree)), Join(expected));
+    const HTREEITEM problem = TreeView_GetChild(tree, TreeView_GetRoot(tree));
+    const HTREEITEM warning = TreeView_GetNextSibling(tree, problem);
+    EXPECT_EQ(RecordOf(tree, problem)->textColour, ColoursForSeverity(Severity::Problem).text);
+    EXPECT_EQ(RecordOf(tree, warning)->textColour, ColoursForSeverity(Severity::Warning).text);
+    EXPECT_NE(ColoursForSeverity(Severity::Problem).text, ColoursForSeverity(Severity::Warning).text);
+    EXPECT_EQ(RecordOf(tree, TreeView_GetRoot(tree))->textColour, ColoursForSeverity(Severity::Problem).text);
+
+    m_page->FillTree(); // selecting the tab again
+    EXPECT_EQ(Join(Snapshot(tree)), Join(expected));
+
+    m_page->SetFindings(FindingList{});
+    expected = {"  No problems found. #14"};
+    expected.insert(expected.end(), kEmptyTree.begin(), kEmptyTree.end());
+    EXPECT_EQ(Join(Snapshot(tree)), Join(expected));
+    EXPECT_EQ(RecordOf(tree, TreeView_GetRoot(tree))->textColour, ColoursForHeading(0).text);
+
+    m_page->Clear();
+    EXPECT_FALSE(m_page->Findings().has_value());
+    EXPECT_EQ(Join(Snapshot(tree)), Join(kEmptyTree));
+}
+
 TEST_F(SystemPage, ScanCollectsAndShowsTheRealFacts)
 {
     RecordingSink sink;
