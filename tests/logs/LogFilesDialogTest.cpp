@@ -48,20 +48,7 @@ void PressKey(HWND window, int key, std::initializer_list<int> held = {})
     HoldKeys({});
 }
 
-std::wstring ClipboardText()
-{
-    std::wstring text;
-    if (!::OpenClipboard(nullptr))
-        return L"<no clipboard>";
-    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT))
-    {
-        if (const auto* chars = static_cast<const wchar_t*>(::GlobalLock(data)))
-            text = chars;
-        ::GlobalUnlock(data);
-    }
-    ::CloseClipboard();
-    return text;
-}
+using OrvoTest::ClipboardText;
 
 class LogFilesPage : public OrvoTest::TempDirTest
 {
