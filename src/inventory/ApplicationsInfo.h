@@ -47,6 +47,9 @@ class ApplicationsInfo::FileInfo
 
     // Reads version resource, date, size, platform and digest of the file.
     void Fill() noexcept;
+    // The facts as a report recorded them, for a file that is not on this machine.
+    void SetFacts(const std::wstring& version, const std::wstring& date, const std::wstring& size,
+                  const std::wstring& platform, const std::wstring& digest);
 
     void AddInfoLine(const std::wstring& line) { m_infoLines.push_back(line); }
     bool FirstInfoLine(std::wstring& text);
