@@ -1,16 +1,22 @@
 #include "app/OrvoDiagDlg.h"
 
+#include "app/OpenSequence.h"
 #include "app/SaveSequence.h"
 #include "app/ScanSequence.h"
 #include "app/SequenceGuard.h"
 #include "misc/Text.h"
 #include "resource.h"
 
+#include <shellapi.h>
+
 namespace
 {
 
 constexpr UINT kAboutCommand = IDM_ABOUTBOX;
 const wchar_t kNothingScanned[] = L"Nothing scanned yet ...";
+const wchar_t kTitle[] = L"Orvo Diagnostics";
+// Posted instead of the first Scan when the window starts with an archive to show.
+constexpr UINT kOpenAtStartMessage = WM_APP + 1;
 
 HICON LoadAppIcon(int metricX, int metricY)
 {
@@ -133,8 +139,12 @@ BOOL COrvoDiagDlg::OnInitDialog()
     ::InvalidateRect(m_tabStrip.GetHwnd(), nullptr, FALSE);
 
     SetStatus(kNothingScanned);
-    // The first scan runs as soon as the message loop takes this, with the window shown.
-    if (!m_unattended)
+    ::DragAcceptFiles(window, TRUE);
+    // The first scan, or the opening of the archive it was started with, runs as soon as
+    // the message loop takes this, with the window shown.
+    if (!m_openAtStart.empty())
+        ::PostMessageW(window, kOpenAtStartMessage, 0, 0);
+    else if (!m_unattended)
         ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), 0);
     return TRUE;
 }
@@ -162,8 +172,12 @@ void COrvoDiagDlg::FillScanTargets(ScanTargets& targets)
     targets.otherFiles = &m_otherFiles;
 }
 
+// Scan always scans this machine: a shown archive goes first, and Save with it.
 void COrvoDiagDlg::Scan()
 {
+    if (SequenceGuard::Running())
+        return;
+    EndArchiveView();
     ScanTargets targets;
     FillScanTargets(targets);
     ScanSequence(targets);
@@ -188,12 +202,65 @@ void COrvoDiagDlg::FillSaveTargets(SaveTargets& targets)
         { return m_otherFiles.WriteSection(document, parent, attachments); });
 }
 
+// A shown archive is saved already; Save is disabled meanwhile.
 void COrvoDiagDlg::Save()
 {
+    if (m_archive)
+        return;
     SaveTargets targets;
     FillSaveTargets(targets);
     SaveSequence(targets);
     CloseIfRequested();
+}
+
+bool COrvoDiagDlg::OpenArchive(const std::wstring& path)
+{
+    OpenTargets targets;
+    targets.window = GetHwnd();
+    targets.status = this;
+    targets.path = path;
+    targets.archiveShown = m_archive != nullptr;
+    targets.show = [this, &path](std::unique_ptr<SavedArchive> archive)
+    { ShowArchive(std::move(archive), path); };
+    const bool opened = OpenSequence(targets);
+    CloseIfRequested();
+    return opened;
+}
+
+// The pages turn to the new archive before the one they showed goes.
+void COrvoDiagDlg::ShowArchive(std::unique_ptr<SavedArchive> archive, const std::wstring& path)
+{
+    m_systemPage.Show(&archive->System());
+    m_filesPage.Show(&archive->InstalledFiles());
+    m_logFilesPage.ShowArchived(&archive->LogFiles());
+    m_archive = std::move(archive);
+    ::SetWindowTextW(GetHwnd(), ArchiveTitle(path).c_str());
+}
+
+void COrvoDiagDlg::EndArchiveView()
+{
+    if (!m_archive)
+        return;
+    m_systemPage.Show(nullptr);
+    m_filesPage.Show(nullptr);
+    m_logFilesPage.ShowArchived(nullptr);
+    m_archive.reset();
+    ::SetWindowTextW(GetHwnd(), kTitle);
+}
+
+// The first file dropped is opened; the drop's memory is the window's to free.
+void COrvoDiagDlg::OnDropFiles(HDROP drop)
+{
+    std::wstring path;
+    const UINT length = ::DragQueryFileW(drop, 0, nullptr, 0);
+    if (length > 0 && length < 32768)
+    {
+        path.resize(length + 1);
+        path.resize(::DragQueryFileW(drop, 0, path.data(), length + 1));
+    }
+    ::DragFinish(drop);
+    if (!path.empty())
+        OpenArchive(path);
 }
 
 bool COrvoDiagDlg::CreateUnattended()
@@ -263,6 +330,18 @@ bool COrvoDiagDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
     if (message == WM_CLOSE && SequenceGuard::Running())
     {
         m_closeRequested = true;
+        result = 0;
+        return true;
+    }
+    if (message == WM_DROPFILES)
+    {
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        result = 0;
+        return true;
+    }
+    if (message == kOpenAtStartMessage)
+    {
+        OpenArchive(m_openAtStart);
         result = 0;
         return true;
     }

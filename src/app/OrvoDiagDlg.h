@@ -2,6 +2,7 @@
 // The program's main window: the tab strip with the System, Files and Log Files
 // pages above a row with Scan, the spinner, the status line, Save and Exit.
 
+#include "app/SavedArchive.h"
 #include "app/StatusSink.h"
 #include "checks/OtherFilesControl.h"
 #include "inventory/ApplicationsDialog.h"
@@ -12,7 +13,11 @@
 #include "ui/SizeDialog.h"
 #include "ui/TabCtrlStyle.h"
 
+#include <shellapi.h>
+
 #include <cstdint>
+#include <memory>
+#include <string>
 
 struct ScanTargets;
 struct SaveTargets;
@@ -42,6 +47,14 @@ class COrvoDiagDlg : public UI::SizeDialog, public UI::TabCtrlNotify, public Sta
     // instead of asking for it.
     SaveOutcome CollectUnattended(IStatusInfo& status, const std::wstring& archivePath);
 
+    // The window opens this saved archive instead of scanning when it starts.
+    void OpenAtStart(const std::wstring& path) { m_openAtStart = path; }
+    // Shows the saved archive at `path` in the tabs, or says in the status line why it
+    // cannot; false when a scan, save or opening was running.
+    bool OpenArchive(const std::wstring& path);
+    // The archive shown instead of this machine's scan, or none.
+    const SavedArchive* ShownArchive() const noexcept { return m_archive.get(); }
+
     // Where the minimized window draws its icon: centred in the client area.
     static POINT IconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight);
 
@@ -64,6 +77,9 @@ class COrvoDiagDlg : public UI::SizeDialog, public UI::TabCtrlNotify, public Sta
     void Scan();
     void Save();
     void CloseIfRequested();
+    void ShowArchive(std::unique_ptr<SavedArchive> archive, const std::wstring& path);
+    void EndArchiveView();
+    void OnDropFiles(HDROP drop);
 
     Misc::Icon m_icon;
     Misc::Icon m_smallIcon;
@@ -82,6 +98,10 @@ class COrvoDiagDlg : public UI::SizeDialog, public UI::TabCtrlNotify, public Sta
     // A close request (close box, Alt+F4, Escape, Exit) that came while a scan or a save
     // ran: carried out once it has ended.
     bool m_closeRequested = false;
+    std::wstring m_openAtStart;
+    // The saved archive the pages show; declared after them, so it goes first at the
+    // window's end, after the window (and with it the pages' views) is gone.
+    std::unique_ptr<SavedArchive> m_archive;
 };
 
 // The About box: the icon, "OrvoDiag Version 6.0" and OK.

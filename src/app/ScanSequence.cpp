@@ -10,7 +10,6 @@
 namespace
 {
 
-constexpr int kCommandControls[] = {IDC_TAB_STRIP, IDC_SCAN, IDC_SAVE, IDCANCEL};
 constexpr DWORD kPauseMs = 500;
 
 void SleepFor(DWORD milliseconds)
@@ -19,13 +18,6 @@ void SleepFor(DWORD milliseconds)
 }
 
 PaintPause g_paintPause = &SleepFor;
-
-void EnableCommands(HWND window, bool enable)
-{
-    for (int id : kCommandControls)
-        if (HWND control = ::GetDlgItem(window, id))
-            ::EnableWindow(control, enable ? TRUE : FALSE);
-}
 
 void RepaintNow(HWND window)
 {
@@ -63,6 +55,13 @@ void ScanFilesPage(IFilesPageScan& page, IStatusInfo* status)
 }
 
 } // namespace
+
+void EnableCommands(HWND window, bool enable)
+{
+    for (int id : {IDC_TAB_STRIP, IDC_SCAN, IDC_SAVE, IDCANCEL})
+        if (HWND control = ::GetDlgItem(window, id))
+            ::EnableWindow(control, enable ? TRUE : FALSE);
+}
 
 PaintPause SetPaintPause(PaintPause pause)
 {

@@ -130,6 +130,14 @@ void CApplicationsDialog::Scan(IStatusInfo* status)
     FillTree();
 }
 
+void CApplicationsDialog::Show(const ApplicationsInfo* inventory)
+{
+    m_shown = inventory ? inventory : &m_model;
+    DeleteTreeItems(TVI_ROOT);
+    m_draw.ClearItems();
+    FillTree();
+}
+
 // Rebuilt only after the page was created, cleared or scanned: selecting the tab again
 // keeps the rows as the user opened them. A tree that could show nothing says so and
 // is built again next time.
@@ -140,7 +148,7 @@ void CApplicationsDialog::FillTree()
     RedrawSuspended quiet(m_tree);
     DetachAndDelete(TVI_ROOT);
     m_draw.ClearItems();
-    if (m_draw.Fill(m_tree, TVI_ROOT, &m_model))
+    if (m_draw.Fill(m_tree, TVI_ROOT, m_shown))
     {
         m_draw.SetNeedsFill(false);
         return;

@@ -22,6 +22,9 @@ class CApplicationsDialog : public UI::SizeDialog, public IFilesPageScan
     void Scan(IStatusInfo* status);
     // Rebuilds the tree when the painter's needs-fill flag is set.
     void FillTree() override;
+    // Shows `inventory` (a saved archive's) instead of the page's own until
+    // Show(nullptr); the inventory must outlive that.
+    void Show(const ApplicationsInfo* inventory);
     // Detaches the item records of every row below `item`; from the root, also deletes
     // all rows. Sets the needs-fill flag.
     void DeleteTreeItems(HTREEITEM item);
@@ -54,6 +57,7 @@ class CApplicationsDialog : public UI::SizeDialog, public IFilesPageScan
     void DetachAndDelete(HTREEITEM item);
 
     ApplicationsInfo m_model;
+    const ApplicationsInfo* m_shown = &m_model;
     ApplicationsDraw m_draw;
     ApplicationsXML m_xml;
     HWND m_tree = nullptr;

@@ -66,6 +66,21 @@ bool ReadLogBytes(const std::wstring& path, std::uint64_t limit, LogBytes& log)
     }
 }
 
+bool LogViewTextOfBytes(std::string_view bytes, std::uint64_t limit, std::wstring& text)
+{
+    const LogMark mark = DetectLogEncoding(bytes.substr(0, 3));
+    const std::uint64_t offset = LogTailOffset(bytes.size(), mark, limit);
+    try
+    {
+        text = ComposeLogView(bytes.substr(static_cast<std::size_t>(offset)), mark, offset, ::GetACP());
+        return true;
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+}
+
 bool ReadLogViewText(const std::wstring& path, std::uint64_t limit, std::wstring& text)
 {
     LogBytes log;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // Above this many bytes a log is shown by its tail, on every architecture alike. The
 // least the program may show of a log; under Wine the text view alone needs about two
@@ -23,6 +24,10 @@ struct LogBytes
 // False when the file cannot be opened or read. Reads the mark and the last `limit`
 // bytes at most.
 bool ReadLogBytes(const std::wstring& path, std::uint64_t limit, LogBytes& log);
+
+// The text the view shows for a log held in memory (a log inside a saved archive);
+// false when there is no memory for it.
+bool LogViewTextOfBytes(std::string_view bytes, std::uint64_t limit, std::wstring& text);
 
 // The text the view shows for the log at `path`; false when it cannot be read.
 bool ReadLogViewText(const std::wstring& path, std::uint64_t limit, std::wstring& text);

@@ -9,6 +9,8 @@ namespace
 
 const wchar_t kNoLogText[] = L"No LOG information available.";
 const wchar_t kUnableText[] = L"Unable to load the LOG file.";
+// An archived log's key: a character no path can hold, then its position.
+constexpr wchar_t kArchivedMark = L'|';
 
 HFONT CreateTextFont()
 {
@@ -83,21 +85,62 @@ void CLogFilesDialog::ResetSelector()
     ::SendDlgItemMessageW(GetHwnd(), IDC_LOG_SELECTOR, CB_RESETCONTENT, 0, 0);
 }
 
+// The model's entries (path and file name), or an archive's logs by their keys and the
+// names the report gives them.
+template <typename Visit> void CLogFilesDialog::ForEachShownEntry(Visit&& visit) const
+{
+    if (m_archived)
+    {
+        for (std::size_t i = 0; i < m_archivedKeys.size() && i < m_archived->size(); ++i)
+            visit(m_archivedKeys[i], (*m_archived)[i].name);
+        return;
+    }
+    m_model.ForEachEntry([&](const LogFilesInfo::LogFileEntry& entry)
+                         { visit(entry.Path(), entry.FileName()); });
+}
+
+const ArchivedLog* CLogFilesDialog::ArchivedLogOf(const std::wstring& path) const
+{
+    for (std::size_t i = 0; m_archived && i < m_archivedKeys.size(); ++i)
+        if (m_archivedKeys[i] == path)
+            return &(*m_archived)[i];
+    return nullptr;
+}
+
+void CLogFilesDialog::ShowArchived(const std::vector<ArchivedLog>* logs)
+{
+    ResetSelector();
+    m_archived = logs;
+    m_archivedKeys.clear();
+    for (std::size_t i = 0; logs && i < logs->size(); ++i)
+        m_archivedKeys.push_back(kArchivedMark + std::to_wstring(i));
+    m_selectedPath = m_archivedKeys.empty() ? std::wstring() : m_archivedKeys.front();
+    if (!logs)
+    {
+        const LogFilesInfo::LogFileEntry* first = nullptr;
+        m_model.ForEachEntry([&](const LogFilesInfo::LogFileEntry& entry)
+                             { first = first ? first : &entry; });
+        m_selectedPath = first ? first->Path() : std::wstring();
+    }
+    m_shownPath = L"x"; // the view is loaded again, whatever it showed
+    Refresh();
+}
+
 // Items keep the list's order (the selector is not sorted); each item's data points at
 // its entry's path, so the selector is always emptied before the model is.
 bool CLogFilesDialog::FillSelector(HWND selector, const std::wstring& selected)
 {
     bool found = false;
-    m_model.ForEachEntry(
-        [&](const LogFilesInfo::LogFileEntry& entry)
+    ForEachShownEntry(
+        [&](const std::wstring& path, const std::wstring& name)
         {
             const LRESULT index =
-                ::SendMessageW(selector, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.FileName().c_str()));
+                ::SendMessageW(selector, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
             if (index < 0)
                 return;
             ::SendMessageW(selector, CB_SETITEMDATA, static_cast<WPARAM>(index),
-                           reinterpret_cast<LPARAM>(&entry.Path()));
-            if (!found && !selected.empty() && Misc::EqualsNoCase(entry.Path(), selected))
+                           reinterpret_cast<LPARAM>(&path));
+            if (!found && !selected.empty() && Misc::EqualsNoCase(path, selected))
             {
                 ::SendMessageW(selector, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
                 found = true;
@@ -112,7 +155,8 @@ void CLogFilesDialog::ShowLog(const std::wstring& path)
         return;
     m_shownPath = path;
     const bool loaded = LoadLogText(GetDlgItem(IDC_LOG_TEXT), m_shownPath);
-    ::EnableWindow(GetDlgItem(IDC_LOG_OPEN), loaded && !m_shownPath.empty());
+    // An archived log is nowhere on disk for the shell to open.
+    ::EnableWindow(GetDlgItem(IDC_LOG_OPEN), loaded && !m_shownPath.empty() && !m_archived);
 }
 
 // The whole text is built first and given to the view at once: adding a large log line
@@ -128,7 +172,13 @@ bool CLogFilesDialog::LoadLogText(HWND view, const std::wstring& path)
         const WaitCursorScope wait;
         ::SetWindowTextW(view, L"");
         std::wstring text;
-        loaded = ReadLogViewText(path, m_viewLimit, text) && ::SetWindowTextW(view, text.c_str());
+        const ArchivedLog* archived = ArchivedLogOf(path);
+        if (m_archived)
+            loaded =
+                archived && archived->content && LogViewTextOfBytes(*archived->content, m_viewLimit, text);
+        else
+            loaded = ReadLogViewText(path, m_viewLimit, text);
+        loaded = loaded && ::SetWindowTextW(view, text.c_str());
         if (!loaded)
             ::SetWindowTextW(view, kUnableText);
         else
@@ -180,14 +230,14 @@ void CLogFilesDialog::Refresh()
 // An item's data is trusted only while its entry is still in the model.
 const std::wstring* CLogFilesDialog::EntryPath(LRESULT itemData) const
 {
-    const std::wstring* path = nullptr;
-    m_model.ForEachEntry(
-        [&](const LogFilesInfo::LogFileEntry& entry)
+    const std::wstring* found = nullptr;
+    ForEachShownEntry(
+        [&](const std::wstring& path, const std::wstring&)
         {
-            if (reinterpret_cast<LRESULT>(&entry.Path()) == itemData)
-                path = &entry.Path();
+            if (reinterpret_cast<LRESULT>(&path) == itemData)
+                found = &path;
         });
-    return path;
+    return found;
 }
 
 void CLogFilesDialog::OnSelectionChange()
@@ -210,7 +260,7 @@ bool CLogFilesDialog::OnCommand(WORD id, WORD code, HWND control)
     }
     if (id == IDC_LOG_OPEN && code == BN_CLICKED)
     {
-        if (!m_shownPath.empty())
+        if (!m_shownPath.empty() && !m_archived)
             OpenWithShell(m_shownPath);
         return true;
     }

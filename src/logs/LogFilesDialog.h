@@ -3,6 +3,7 @@
 // one as text in a read-only view, and "Open" to hand it to the shell. The page owns
 // the log files model and its report section, and is the scan's log files collector.
 
+#include "logs/ArchivedLog.h"
 #include "logs/LogFileReader.h"
 #include "logs/LogFilesInfo.h"
 #include "logs/LogFilesXML.h"
@@ -12,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CLogFilesDialog : public UI::SizeDialog, public ICollector
 {
@@ -26,6 +28,10 @@ class CLogFilesDialog : public UI::SizeDialog, public ICollector
     // is selected than the one shown.
     void Refresh();
     void ShowLog(const std::wstring& path);
+    // Shows the logs of a saved archive (from memory; "Open" stays disabled) instead of
+    // the model's, the first one selected; nullptr shows the model's again. The logs
+    // must outlive that.
+    void ShowArchived(const std::vector<ArchivedLog>* logs);
 
     // Fills the selector from the model and selects the entry of `selected`; false when
     // none was selected.
@@ -56,6 +62,8 @@ class CLogFilesDialog : public UI::SizeDialog, public ICollector
     void ResetSelector();
     void OnSelectionChange();
     const std::wstring* EntryPath(LRESULT itemData) const;
+    template <typename Visit> void ForEachShownEntry(Visit&& visit) const;
+    const ArchivedLog* ArchivedLogOf(const std::wstring& path) const;
 
     LogFilesInfo m_model;
     LogFilesXML m_xml;
@@ -63,4 +71,7 @@ class CLogFilesDialog : public UI::SizeDialog, public ICollector
     std::wstring m_shownPath = L"x"; // equals no real path: the first ShowLog always loads
     Misc::GdiObject m_textFont;
     std::uint64_t m_viewLimit = kLogViewLimit;
+    // While an archive is shown: its logs, and the key each goes by in place of a path.
+    const std::vector<ArchivedLog>* m_archived = nullptr;
+    std::vector<std::wstring> m_archivedKeys;
 };

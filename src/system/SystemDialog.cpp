@@ -90,6 +90,12 @@ void CSystemDialog::Scan(IStatusInfo* status)
     FillTree();
 }
 
+void CSystemDialog::Show(const SystemInfo* model)
+{
+    m_shown = model ? model : &m_model;
+    FillTree();
+}
+
 // Rebuilt from the model every time, so switching tabs returns every branch to its
 // standard expansion.
 void CSystemDialog::FillTree()
@@ -97,8 +103,8 @@ void CSystemDialog::FillTree()
     EmptyTree();
     if (!m_tree)
         return;
-    const bool os = m_draw.AddOsBranch(m_tree, TVI_ROOT, m_model);
-    const bool adapters = m_draw.AddAdapterBranch(m_tree, TVI_ROOT, m_model);
+    const bool os = m_draw.AddOsBranch(m_tree, TVI_ROOT, *m_shown);
+    const bool adapters = m_draw.AddAdapterBranch(m_tree, TVI_ROOT, *m_shown);
     if (!os && !adapters)
     {
         TVINSERTSTRUCTW insert = {};

@@ -20,6 +20,9 @@ class CSystemDialog : public UI::SizeDialog, public ICollector
     void Scan(IStatusInfo* status) override;
     // Rebuilds the tree from the model; called whenever the tab is selected.
     void FillTree();
+    // Shows `model` (a saved archive's) instead of the page's own until Show(nullptr);
+    // the model must outlive that.
+    void Show(const SystemInfo* model);
 
     SystemInfo& Model() noexcept { return m_model; }
     const SystemInfo& Model() const noexcept { return m_model; }
@@ -44,6 +47,7 @@ class CSystemDialog : public UI::SizeDialog, public ICollector
     void EmptyTree();
 
     SystemInfo m_model;
+    const SystemInfo* m_shown = &m_model;
     SystemDraw m_draw;
     SystemXML m_xml;
     HWND m_tree = nullptr;
