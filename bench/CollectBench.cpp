@@ -1,13 +1,13 @@
 // The program's whole unattended collection over a generated installation: the
-// window's scan (the Files tab filled), then the save into an archive, as
-// "OrvoDiag.exe /save" runs them; reports the time and the peak working set.
+// collection's scan, then the save into an archive, as "OrvoDiag.exe /save" runs them;
+// reports the time and the peak working set.
 // Usage: orvo_collect_bench INSTALL_FOLDER ARCHIVE
-// Prints "RESULT seconds=<scan and save> peak_mib=<peak working set> rows=<tree rows>".
+// Prints "RESULT seconds=<scan and save> peak_mib=<peak working set> rows=<tree rows>",
+// the rows being those the Files tab would show for the inventory.
 
-#include "app/OrvoDiagDlg.h"
-#include "app/SaveSequence.h"
 #include "BenchClock.h"
 #include "BenchInstall.h"
+#include "collection/Collection.h"
 #include "misc/Handles.h"
 #include "PeakMemory.h"
 
@@ -33,6 +33,16 @@ class QuietSink : public IStatusInfo
     void Tick(bool) override {}
 };
 
+// Folder, file and detail rows below `folder`, as the Files tab lays them out.
+std::size_t TreeRows(const ApplicationsInfo::FolderContent& folder)
+{
+    std::size_t rows = 0;
+    folder.Folders().ForEach([&](const ApplicationsInfo::FolderContent& sub) { rows += 1 + TreeRows(sub); });
+    folder.Files().ForEach([&](const ApplicationsInfo::FileInfo& file)
+                           { rows += 1 + file.InfoLines().size(); });
+    return rows;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -56,18 +66,13 @@ int wmain(int argc, wchar_t** argv)
     std::size_t rows = 0;
     SaveOutcome outcome{};
     {
-        COrvoDiagDlg window;
-        if (!window.CreateUnattended())
-        {
-            std::fputs("cannot create the window\n", stderr);
-            UnregisterInstallation();
-            return 1;
-        }
+        Collection collection;
         QuietSink sink;
         const double start = BenchNow();
-        outcome = window.CollectUnattended(sink, argv[2]);
+        collection.Scan(&sink);
+        outcome = collection.Save(argv[2], &sink);
         seconds = BenchNow() - start;
-        rows = window.FilesPage().Painter().ItemCount();
+        rows = TreeRows(collection.InstalledFiles().Root());
     }
     UnregisterInstallation();
     std::printf("RESULT seconds=%.3f peak_mib=%.1f start_mib=%.1f rows=%zu saved=%d\n", seconds, PeakMiB(),

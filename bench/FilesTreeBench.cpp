@@ -108,7 +108,8 @@ int wmain(int argc, wchar_t** argv)
     ::SetWindowPos(page.GetHwnd(), nullptr, 0, 0, 980, 660, SWP_NOZORDER);
 
     const LARGE_INTEGER recordStart = Now();
-    if (!BuildInventory(page.Model(), base, files, details))
+    ApplicationsInfo inventory;
+    if (!BuildInventory(inventory, base, files, details))
     {
         std::fputs("could not write or record the files\n", stderr);
         return 1;
@@ -120,12 +121,10 @@ int wmain(int argc, wchar_t** argv)
     for (int run = 0; run < kRuns; ++run)
     {
         LARGE_INTEGER start = Now();
-        page.DeleteTreeItems();
-        page.ClearPainterItems();
+        page.Clear();
         empties.push_back(Seconds(start, Now()));
-        page.SetPainterNeedsFill(true);
         start = Now();
-        page.FillTree();
+        page.Show(&inventory);
         ::UpdateWindow(page.Tree()); // the one repaint at the end
         fills.push_back(Seconds(start, Now()));
         std::printf("run %d: fill %.3f s, emptying before it %.3f s\n", run + 1, fills.back(),

@@ -145,6 +145,7 @@ int wmain(int argc, wchar_t** argv)
 
     HWND host = ::CreateWindowExW(0, L"STATIC", L"Log Files", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1000,
                                   700, nullptr, nullptr, nullptr, nullptr);
+    LogFilesInfo model; // outlives the page, which shows it
     CLogFilesDialog page(host);
     if (!host || !page.Create(host, IDD_LOGFILES_PAGE))
     {
@@ -179,9 +180,10 @@ int wmain(int argc, wchar_t** argv)
         const double decode = Now() - start;
         text = std::wstring();
 
-        page.Model().Add(path);
+        model.Clear();
+        model.Add(path);
         start = Now();
-        page.Scan(nullptr);
+        page.Show(&model);
         ::UpdateWindow(host);
         ::RedrawWindow(page.GetHwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         Pump();

@@ -54,9 +54,8 @@ COrvoDiagDlg::COrvoDiagDlg(HWND parent)
 }
 
 // The window goes before its parts, so that no message reaches a part already gone.
-// The parts then go in the reverse order of their construction: the other-files
-// collector (its staged files and folder), the pages, the shared file manager's
-// holder (the staging folder goes with the last holder), the tab strip.
+// The parts then go in the reverse order of their construction: the pages, the
+// collection (its staged files and folders), the tab strip.
 COrvoDiagDlg::~COrvoDiagDlg()
 {
     DestroyWindow();
@@ -144,7 +143,7 @@ BOOL COrvoDiagDlg::OnInitDialog()
     // the message loop takes this, with the window shown.
     if (!m_openAtStart.empty())
         ::PostMessageW(window, kOpenAtStartMessage, 0, 0);
-    else if (!m_unattended)
+    else
         ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), 0);
     return TRUE;
 }
@@ -160,16 +159,40 @@ void COrvoDiagDlg::OnTabSelected(UI::TabCtrl*, UI::HTAB item)
         m_logFilesPage.Refresh();
 }
 
-// Each collector takes its place here when its page or controller exists; until then
-// the sequence runs without it.
 void COrvoDiagDlg::FillScanTargets(ScanTargets& targets)
 {
     targets.window = GetHwnd();
     targets.status = this;
-    targets.systemPage = &m_systemPage;
-    targets.filesPage = &m_filesPage;
-    targets.logFilesPage = &m_logFilesPage;
-    targets.otherFiles = &m_otherFiles;
+    targets.collection = &m_collection;
+    targets.views = this;
+}
+
+// The log page's selector refers to the log files model: it lets go before the
+// collection is emptied.
+void COrvoDiagDlg::ClearViews()
+{
+    m_systemPage.Clear();
+    m_filesPage.Clear();
+    m_logFilesPage.Clear();
+}
+
+// The other files have no page.
+void COrvoDiagDlg::ShowStep(CollectionStep step)
+{
+    switch (step)
+    {
+    case CollectionStep::System:
+        m_systemPage.Show(&m_collection.System());
+        break;
+    case CollectionStep::InstalledFiles:
+        m_filesPage.Show(&m_collection.InstalledFiles());
+        break;
+    case CollectionStep::LogFiles:
+        m_logFilesPage.Show(&m_collection.LogFiles());
+        break;
+    case CollectionStep::OtherFiles:
+        break;
+    }
 }
 
 // Scan always scans this machine: a shown archive goes first, and Save with it.
@@ -184,22 +207,11 @@ void COrvoDiagDlg::Scan()
     CloseIfRequested();
 }
 
-// The report's sections in their order: System, installed files, log files, other
-// files. Each subsystem's writer takes its place here when its model exists.
 void COrvoDiagDlg::FillSaveTargets(SaveTargets& targets)
 {
     targets.window = GetHwnd();
     targets.status = this;
-    targets.writers.push_back([this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList&)
-                              { return m_systemPage.WriteSection(document, parent); });
-    targets.writers.push_back([this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList&)
-                              { return m_filesPage.WriteSection(document, parent); });
-    targets.writers.push_back(
-        [this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
-        { return m_logFilesPage.WriteSection(document, parent, attachments); });
-    targets.writers.push_back(
-        [this](Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
-        { return m_otherFiles.WriteSection(document, parent, attachments); });
+    targets.writers = m_collection.SectionWriters();
 }
 
 // A shown archive is saved already; Save is disabled meanwhile.
@@ -237,13 +249,13 @@ void COrvoDiagDlg::ShowArchive(std::unique_ptr<SavedArchive> archive, const std:
     ::SetWindowTextW(GetHwnd(), ArchiveTitle(path).c_str());
 }
 
+// The pages show this machine's collection again before the archive goes.
 void COrvoDiagDlg::EndArchiveView()
 {
     if (!m_archive)
         return;
-    m_systemPage.Show(nullptr);
-    m_filesPage.Show(nullptr);
-    m_logFilesPage.ShowArchived(nullptr);
+    for (CollectionStep step : kCollectionSteps)
+        ShowStep(step);
     m_archive.reset();
     ::SetWindowTextW(GetHwnd(), kTitle);
 }
@@ -261,27 +273,6 @@ void COrvoDiagDlg::OnDropFiles(HDROP drop)
     ::DragFinish(drop);
     if (!path.empty())
         OpenArchive(path);
-}
-
-bool COrvoDiagDlg::CreateUnattended()
-{
-    m_unattended = true;
-    return CreateHidden(nullptr);
-}
-
-SaveOutcome COrvoDiagDlg::CollectUnattended(IStatusInfo& status, const std::wstring& archivePath)
-{
-    ScanTargets scan;
-    FillScanTargets(scan);
-    scan.status = &status;
-    scan.paintPauses = false;
-    ScanSequence(scan);
-
-    SaveTargets save;
-    FillSaveTargets(save);
-    save.status = &status;
-    save.archivePath = archivePath;
-    return SaveSequence(save);
 }
 
 bool COrvoDiagDlg::OnCommand(WORD id, WORD code, HWND control)

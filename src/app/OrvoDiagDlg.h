@@ -3,12 +3,12 @@
 // pages above a row with Scan, the spinner, the status line, Save and Exit.
 
 #include "app/SavedArchive.h"
+#include "app/ScanSequence.h"
 #include "app/StatusSink.h"
-#include "checks/OtherFilesControl.h"
+#include "collection/Collection.h"
 #include "inventory/ApplicationsDialog.h"
 #include "logs/LogFilesDialog.h"
 #include "misc/Handles.h"
-#include "report/TmpFileManager.h"
 #include "system/SystemDialog.h"
 #include "ui/SizeDialog.h"
 #include "ui/TabCtrlStyle.h"
@@ -19,11 +19,12 @@
 #include <memory>
 #include <string>
 
-struct ScanTargets;
 struct SaveTargets;
-enum class SaveOutcome;
 
-class COrvoDiagDlg : public UI::SizeDialog, public UI::TabCtrlNotify, public StatusSink
+class COrvoDiagDlg : public UI::SizeDialog,
+                     public UI::TabCtrlNotify,
+                     public StatusSink,
+                     private ICollectionViews
 {
   public:
     explicit COrvoDiagDlg(HWND parent = nullptr);
@@ -36,16 +37,9 @@ class COrvoDiagDlg : public UI::SizeDialog, public UI::TabCtrlNotify, public Sta
     CSystemDialog& SystemPage() noexcept { return m_systemPage; }
     CApplicationsDialog& FilesPage() noexcept { return m_filesPage; }
     CLogFilesDialog& LogFilesPage() noexcept { return m_logFilesPage; }
-    OtherFilesControl& OtherFiles() noexcept { return m_otherFiles; }
+    // What the last scan found, shown by the pages and saved by Save.
+    Collection& Collected() noexcept { return m_collection; }
     HICON Icon() const noexcept { return m_icon.Get(); }
-
-    // Unattended collection: the window is created but never shown, and starts no scan
-    // by itself.
-    bool CreateUnattended();
-    // The Scan and Save commands in one go, reported to `status` instead of the status
-    // line, without the pauses that let the window paint, and saved to `archivePath`
-    // instead of asking for it.
-    SaveOutcome CollectUnattended(IStatusInfo& status, const std::wstring& archivePath);
 
     // The window opens this saved archive instead of scanning when it starts.
     void OpenAtStart(const std::wstring& path) { m_openAtStart = path; }
@@ -71,6 +65,8 @@ class COrvoDiagDlg : public UI::SizeDialog, public UI::TabCtrlNotify, public Sta
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
   private:
+    void ClearViews() override;
+    void ShowStep(CollectionStep step) override;
     bool CreateChildWindows();
     void FillScanTargets(ScanTargets& targets);
     void FillSaveTargets(SaveTargets& targets);
@@ -84,17 +80,15 @@ class COrvoDiagDlg : public UI::SizeDialog, public UI::TabCtrlNotify, public Sta
     Misc::Icon m_icon;
     Misc::Icon m_smallIcon;
     UI::TabCtrlEx<UI::TabCtrlStyle_VS2010_bars> m_tabStrip;
-    Misc::TmpFileManager m_fileManagerHolder;
+    // Outlives the pages, which show its parts.
+    Collection m_collection;
     UI::HTAB m_systemItem = nullptr;
     CSystemDialog m_systemPage;
     UI::HTAB m_filesItem = nullptr;
     CApplicationsDialog m_filesPage;
     UI::HTAB m_logFilesItem = nullptr;
     CLogFilesDialog m_logFilesPage;
-    // Goes before the pages at the window's end, with its staged files and folder.
-    OtherFilesControl m_otherFiles;
     Misc::GdiObject m_tabFont;
-    bool m_unattended = false;
     // A close request (close box, Alt+F4, Escape, Exit) that came while a scan or a save
     // ran: carried out once it has ended.
     bool m_closeRequested = false;

@@ -1,22 +1,14 @@
 #pragma once
-// The Save command: the report written section by section into the shared temporary
-// folder, then packed with every file the sections list into the archive the user
-// names.
+// The Save command: the name of the archive asked for, then the collection's report
+// written section by section into the shared temporary folder and packed with every
+// file the sections list into the archive the user names.
 
-#include "misc/Attachments.h"
-#include "misc/CollectorContracts.h"
-#include "report/XmlDocument.h"
+#include "collection/Collection.h"
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
-
-// One section of the report: appends its element under `parent` (null: the root) and
-// the paths of its files to `attachments`; true when the section is complete.
-using SectionWriter =
-    std::function<bool(Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)>;
 
 struct SaveTargets
 {
@@ -25,14 +17,6 @@ struct SaveTargets
     IStatusInfo* status = nullptr; // the window as status sink
     // In report order: System, installed files, log files, other files.
     std::vector<SectionWriter> writers;
-};
-
-enum class SaveOutcome
-{
-    NotStarted, // a scan or save was running, or no report path could be reserved
-    Cancelled,  // the user cancelled the Save As dialog
-    Saved,
-    Failed, // "Saving FAILED at ..."
 };
 
 SaveOutcome SaveSequence(const SaveTargets& targets);

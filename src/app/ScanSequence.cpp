@@ -4,7 +4,6 @@
 #include "app/SequenceGuard.h"
 #include "app/WaitCursor.h"
 #include "misc/Text.h"
-#include "report/TmpFileManager.h"
 #include "resource.h"
 
 namespace
@@ -43,17 +42,6 @@ void SetStatus(const ScanTargets& targets, const wchar_t* text)
         targets.status->SetStatus(text);
 }
 
-// The installed-files scan also fills the log file list and the driver file list, which
-// the Log Files page and the other-files controller read after it.
-void ScanFilesPage(IFilesPageScan& page, IStatusInfo* status)
-{
-    page.DeleteTreeItems();
-    page.ClearPainterItems();
-    page.ScanInstalledFiles(status);
-    page.SetPainterNeedsFill(true);
-    page.FillTree();
-}
-
 } // namespace
 
 void EnableCommands(HWND window, bool enable)
@@ -70,25 +58,16 @@ PaintPause SetPaintPause(PaintPause pause)
     return previous;
 }
 
-// Nothing found by an earlier scan survives: every collector is emptied and both
-// temporary file managers let go of their files before anything runs.
+// Nothing found by an earlier scan survives: the pages let go of the collection, which
+// is emptied and whose staging folders let go of their files before anything runs.
 void ClearAll(const ScanTargets& targets)
 {
     WaitCursor().Begin();
     SetStatus(targets, L"");
-    if (targets.systemPage)
-        targets.systemPage->Clear();
-    if (targets.filesPage)
-        targets.filesPage->Clear();
-    if (targets.logFilesPage)
-        targets.logFilesPage->Clear();
-    if (targets.otherFiles)
-    {
-        targets.otherFiles->ClearEntries();
-        targets.otherFiles->ReleaseStagedFiles();
-    }
-    if (Misc::AFileManager* shared = Misc::TmpFileManager::Shared())
-        shared->ReleaseAll();
+    if (targets.views)
+        targets.views->ClearViews();
+    if (targets.collection)
+        targets.collection->Clear();
     RepaintNow(targets.window);
     WaitCursor().End();
 }
@@ -103,7 +82,7 @@ bool ScanSequence(const ScanTargets& targets)
         return false;
 
     if (targets.status)
-        targets.status->ShowActivity(L"SCANNING ...");
+        targets.status->ShowActivity(kScanningText);
     EnableCommands(targets.window, false);
     RepaintPauseAndPump(targets.window, targets.paintPauses);
 
@@ -112,20 +91,16 @@ bool ScanSequence(const ScanTargets& targets)
 
     IWaitCursor& cursor = WaitCursor();
     cursor.Begin();
-    if (targets.systemPage)
-        targets.systemPage->Scan(targets.status);
-    cursor.Restore();
-    if (targets.filesPage)
-        ScanFilesPage(*targets.filesPage, targets.status);
-    cursor.Restore();
-    if (targets.logFilesPage)
-        targets.logFilesPage->Scan(targets.status);
-    cursor.Restore();
-    if (targets.otherFiles)
-        targets.otherFiles->Scan(targets.status);
-    cursor.Restore();
+    for (CollectionStep step : kCollectionSteps)
+    {
+        if (targets.collection)
+            targets.collection->ScanStep(step, targets.status);
+        if (targets.views)
+            targets.views->ShowStep(step);
+        cursor.Restore();
+    }
 
-    const std::wstring done = Misc::LocalTimeText(L"Scanned at %H:%M:%S");
+    const std::wstring done = Misc::LocalTimeText(kScannedAtFormat);
     SetStatus(targets, done.c_str());
     EnableCommands(targets.window, true);
     RepaintPauseAndPump(targets.window, targets.paintPauses);

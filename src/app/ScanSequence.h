@@ -1,19 +1,31 @@
 #pragma once
-// The Scan command: every collector cleared, then run in a fixed order, with the
-// window's controls disabled meanwhile and the window kept painted at fixed points.
+// The Scan command: the collection cleared, then its steps run in their fixed order,
+// each shown by its page as it ends, with the window's controls disabled meanwhile
+// and the window kept painted at fixed points.
 
-#include "misc/CollectorContracts.h"
+#include "collection/Collection.h"
 
 #include <windows.h>
+
+// The pages that show the collection.
+class ICollectionViews
+{
+  public:
+    // Every page lets go of what it shows, before the collection is emptied.
+    virtual void ClearViews() = 0;
+    // The page of `step` shows what that step found.
+    virtual void ShowStep(CollectionStep step) = 0;
+
+  protected:
+    ~ICollectionViews() = default;
+};
 
 struct ScanTargets
 {
     HWND window = nullptr;         // holds the tab strip, Scan, Save and Exit
     IStatusInfo* status = nullptr; // the window as status sink
-    ICollector* systemPage = nullptr;
-    IFilesPageScan* filesPage = nullptr;
-    ICollector* logFilesPage = nullptr;
-    IOtherFilesScan* otherFiles = nullptr;
+    ICollectionScan* collection = nullptr;
+    ICollectionViews* views = nullptr;
     bool paintPauses = true; // false when no window is shown: the pauses only let it paint
 };
 

@@ -1,7 +1,6 @@
 #include "app/Unattended.h"
 
-#include "app/OrvoDiagDlg.h"
-#include "app/SaveSequence.h"
+#include "collection/Collection.h"
 #include "misc/MessageBox.h"
 #include "misc/Text.h"
 
@@ -111,15 +110,12 @@ int Collect(ConsoleOutput& output, const std::wstring& archivePath)
     ConsoleStatus status(output);
     SaveOutcome outcome = SaveOutcome::NotStarted;
     {
-        // The window's collectors and staging folders live only inside this block: its
-        // end deletes every staged file, whatever the outcome.
-        COrvoDiagDlg window;
-        if (!window.CreateUnattended())
-        {
-            output.WriteLine(L"Saving FAILED: the program's window could not be created.");
-            return kExitFailed;
-        }
-        outcome = window.CollectUnattended(status, archivePath);
+        // The same scan and save as the window's, without any window: the collection
+        // and its staging folders live only inside this block, whose end deletes every
+        // staged file, whatever the outcome.
+        Collection collection;
+        collection.Scan(&status);
+        outcome = collection.Save(archivePath, &status);
     }
     std::fflush(stdout);
     if (outcome == SaveOutcome::Saved)
@@ -149,8 +145,7 @@ int RunUnattended(const CommandLine& commandLine)
     case CommandLine::Mode::Open:
         return kExitSaved; // the window's, never run here
     }
-    const std::wstring archivePath =
-        ResolveArchivePath(commandLine.path, Misc::LocalTimeText(L"OrvoDiag_%Y%m%d_%H%M.zip"));
+    const std::wstring archivePath = ResolveArchivePath(commandLine.path, DefaultArchiveName());
     const std::wstring problem = PrepareArchivePath(archivePath);
     if (!problem.empty())
     {

@@ -2,7 +2,6 @@
 
 #include "checks/DriverProbe.h"
 #include "checks/DriverReport.h"
-#include "inventory/ApplicationsInfo.h"
 #include "inventory/ProbeRunner.h"
 #include "misc/Text.h"
 #include "report/FileSystem.h"
@@ -18,9 +17,10 @@ const std::vector<DriverGeneration>& DriverGenerations()
     return generations;
 }
 
-std::wstring RunDriverStep(Misc::AFileManager* manager, IStatusInfo* status, IScanClock& clock)
+std::wstring RunDriverStep(const std::vector<std::wstring>& driverFiles, Misc::AFileManager* manager,
+                           IStatusInfo* status, IScanClock& clock)
 {
-    if (!manager || DriverFileList.IsEmpty())
+    if (!manager || driverFiles.empty())
         return {};
     const std::wstring path = manager->Register(kDriverReportName);
     if (path.empty())
@@ -34,15 +34,14 @@ std::wstring RunDriverStep(Misc::AFileManager* manager, IStatusInfo* status, ISc
         return {};
     }
     ProbeSession probes; // the driver tests share their unpacked probes
-    DriverFileList.ForEach(
-        [&](const ApplicationsInfo::FileInfo& file)
-        {
-            if (!Misc::EqualsNoCase(file.Name(), kUsbSupportLibraryName))
-                return;
-            if (status)
-                status->Tick(false);
-            TestUsbDriverFile(writer, file.FullPath(), clock);
-        });
+    for (const std::wstring& file : driverFiles)
+    {
+        if (!Misc::EqualsNoCase(Misc::ComposePath(file, Misc::PathFileName), kUsbSupportLibraryName))
+            continue;
+        if (status)
+            status->Tick(false);
+        TestUsbDriverFile(writer, file, clock);
+    }
     writer.Close();
     return path;
 }

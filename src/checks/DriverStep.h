@@ -31,10 +31,11 @@ struct DriverGeneration
 // The generations in the order they are tested.
 const std::vector<DriverGeneration>& DriverGenerations();
 
-// Stages the report for every USB support library of the inventory's DriverFileList
-// with `manager`; gives the staged path, or empty when no report was staged.
-std::wstring RunDriverStep(Misc::AFileManager* manager, IStatusInfo* status,
-                           IScanClock& clock = SystemScanClock());
+// Stages the report with `manager` for every USB support library among `driverFiles`
+// (full paths of the driver libraries that the inventory handed over, in its order);
+// gives the staged path, or empty when no report was staged.
+std::wstring RunDriverStep(const std::vector<std::wstring>& driverFiles, Misc::AFileManager* manager,
+                           IStatusInfo* status, IScanClock& clock = SystemScanClock());
 
 // Tests both driver generations beside one USB support library.
 void TestUsbDriverFile(Misc::TextLogWriter& writer, const std::wstring& path,

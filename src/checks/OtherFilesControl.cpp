@@ -23,7 +23,7 @@ void OtherFilesControl::ReleaseStagedFiles()
 
 // The first scan's files are deleted before new ones are staged, so no stale file is
 // ever listed. Each step adds only what it actually wrote.
-void OtherFilesControl::Scan(IStatusInfo* status)
+void OtherFilesControl::Scan(IStatusInfo* status, const std::vector<std::wstring>& driverFiles)
 {
     Clear();
     Misc::AFileManager* manager = m_info.FileManager();
@@ -33,7 +33,7 @@ void OtherFilesControl::Scan(IStatusInfo* status)
         AddEntry(path);
     if (status)
         status->ShowActivity(L"SCANNING DRIVERS ...");
-    AddEntry(RunDriverStep(manager, status));
+    AddEntry(RunDriverStep(driverFiles, manager, status));
 }
 
 void OtherFilesControl::AddEntry(const std::wstring& path)

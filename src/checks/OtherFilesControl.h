@@ -7,7 +7,10 @@
 #include "checks/OtherFilesXML.h"
 #include "misc/CollectorContracts.h"
 
-class OtherFilesControl : public IOtherFilesScan
+#include <string>
+#include <vector>
+
+class OtherFilesControl
 {
   public:
     // Builds the collector with a fresh temporary file manager of its own.
@@ -18,17 +21,20 @@ class OtherFilesControl : public IOtherFilesScan
 
     // The list emptied and every staged file and the staging folder deleted.
     void Clear();
-    void Scan(IStatusInfo* status) override;
+    // The registry exports, then the driver report for the USB support libraries among
+    // `driverFiles` (full paths, as the inventory handed them over).
+    void Scan(IStatusInfo* status, const std::vector<std::wstring>& driverFiles);
     bool WriteSection(Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
     {
         return m_xml.Write(&document, parent, &m_info, &attachments);
     }
 
+    OtherFilesInfo& Info() { return m_info; }
     const OtherFilesInfo& Info() const { return m_info; }
 
-    void ClearEntries() override { m_info.Clear(); }
+    void ClearEntries() { m_info.Clear(); }
     // Deletes every file the collector's own manager staged, and its folder.
-    void ReleaseStagedFiles() override;
+    void ReleaseStagedFiles();
 
   private:
     void AddEntry(const std::wstring& path);

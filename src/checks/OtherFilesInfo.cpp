@@ -3,8 +3,6 @@
 #include "report/FileSystem.h"
 #include "report/TmpFileManager.h"
 
-Misc::List<OtherFilesInfo::FileEntry> OtherFilesInfo::FileEntryList;
-
 OtherFilesInfo::FileEntry::FileEntry(const std::wstring& path, Misc::AFileManager* manager)
     : m_path(path), m_fileName(Misc::ComposePath(path, Misc::PathFileName)),
       m_folder(Misc::ComposePath(path, Misc::PathFolder)), m_manager(manager)
@@ -35,10 +33,10 @@ OtherFilesInfo::~OtherFilesInfo()
 
 void OtherFilesInfo::Add(std::unique_ptr<FileEntry> entry)
 {
-    FileEntryList.Add(std::move(entry));
+    m_entries.Add(std::move(entry));
 }
 
 void OtherFilesInfo::Clear()
 {
-    FileEntryList.Clear();
+    m_entries.Clear();
 }

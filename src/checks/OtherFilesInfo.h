@@ -1,7 +1,7 @@
 #pragma once
 // The files a scan stages only to send them in: the registry exports and the driver
-// report. One process-wide list holds them; each entry keeps the manager that staged
-// its file counted and releases the file when it goes.
+// report. Each entry keeps the manager that staged its file counted and releases the
+// file when it goes.
 
 #include "misc/List.h"
 
@@ -37,9 +37,6 @@ class OtherFilesInfo
         Misc::AFileManager* m_manager;
     };
 
-    // Shared by every OtherFilesInfo object.
-    static Misc::List<FileEntry> FileEntryList;
-
     // Takes over one counted reference to `manager`, the collector's own.
     explicit OtherFilesInfo(Misc::AFileManager* manager);
     OtherFilesInfo(const OtherFilesInfo&) = delete;
@@ -52,10 +49,12 @@ class OtherFilesInfo
     void Clear();
 
     Misc::AFileManager* FileManager() const { return m_manager; }
-    std::size_t Count() const { return FileEntryList.Count(); }
+    std::size_t Count() const { return m_entries.Count(); }
     // First to last without moving the list's cursor.
-    template <typename F> void ForEachEntry(F&& visit) const { FileEntryList.ForEach(visit); }
+    template <typename F> void ForEachEntry(F&& visit) const { m_entries.ForEach(visit); }
+    const Misc::List<FileEntry>& FileEntryList() const { return m_entries; }
 
   private:
     Misc::AFileManager* m_manager;
+    Misc::List<FileEntry> m_entries;
 };

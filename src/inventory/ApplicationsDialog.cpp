@@ -106,36 +106,18 @@ void CApplicationsDialog::DetachAndDelete(HTREEITEM item)
     m_draw.SetNeedsFill(true);
 }
 
-void CApplicationsDialog::Clear()
+void CApplicationsDialog::Show(const ApplicationsInfo* inventory)
 {
     DeleteTreeItems(TVI_ROOT);
     m_draw.ClearItems();
-    m_model.Clear();
-    FillTree();
-}
-
-// Registered installation folders and the program's own folder; the scan starts from
-// an empty inventory.
-void CApplicationsDialog::ScanInstalledFiles(IStatusInfo* status)
-{
-    m_model.Scan(status);
-}
-
-void CApplicationsDialog::Scan(IStatusInfo* status)
-{
-    DeleteTreeItems(TVI_ROOT);
-    m_draw.ClearItems();
-    ScanInstalledFiles(status);
+    m_model = inventory;
     m_draw.SetNeedsFill(true);
     FillTree();
 }
 
-void CApplicationsDialog::Show(const ApplicationsInfo* inventory)
+void CApplicationsDialog::Clear()
 {
-    m_shown = inventory ? inventory : &m_model;
-    DeleteTreeItems(TVI_ROOT);
-    m_draw.ClearItems();
-    FillTree();
+    Show(nullptr);
 }
 
 // Rebuilt only after the page was created, cleared or scanned: selecting the tab again
@@ -148,7 +130,7 @@ void CApplicationsDialog::FillTree()
     RedrawSuspended quiet(m_tree);
     DetachAndDelete(TVI_ROOT);
     m_draw.ClearItems();
-    if (m_draw.Fill(m_tree, TVI_ROOT, m_shown))
+    if (m_draw.Fill(m_tree, TVI_ROOT, m_model))
     {
         m_draw.SetNeedsFill(false);
         return;

@@ -1,48 +1,33 @@
 #pragma once
-// The Files tab: holds the installed-files inventory, runs its part of the scan and
-// shows the inventory as an aligned, coloured tree.
+// The Files tab: shows an installed-files inventory (of a scan, or of any other
+// source) as an aligned, coloured tree. The page owns its controls, font and painter,
+// not the inventory.
 
 #include "inventory/ApplicationsDraw.h"
 #include "inventory/ApplicationsInfo.h"
-#include "inventory/ApplicationsXML.h"
-#include "misc/CollectorContracts.h"
 #include "misc/Handles.h"
 #include "ui/SizeDialog.h"
 
-class CApplicationsDialog : public UI::SizeDialog, public IFilesPageScan
+class CApplicationsDialog : public UI::SizeDialog
 {
   public:
     explicit CApplicationsDialog(UI::CDialog* owner);
     explicit CApplicationsDialog(HWND parent);
     ~CApplicationsDialog() override;
 
-    // The page's clear step: an empty inventory and its placeholder row.
-    void Clear() override;
-    // The page's part of a scan: the installed-files scan, then the tree refilled.
-    void Scan(IStatusInfo* status);
-    // Rebuilds the tree when the painter's needs-fill flag is set.
-    void FillTree() override;
-    // Shows `inventory` (a saved archive's) instead of the page's own until
-    // Show(nullptr); the inventory must outlive that.
+    // Shows `inventory` (null: none, the placeholder row); the tree is built anew. The
+    // inventory must outlive the page or the next Show, and must not change while shown
+    // (Clear or Show again first).
     void Show(const ApplicationsInfo* inventory);
+    // Lets go of the inventory: its rows go, the placeholder row stays.
+    void Clear();
+    // Rebuilds the tree when the painter's needs-fill flag is set.
+    void FillTree();
     // Detaches the item records of every row below `item`; from the root, also deletes
     // all rows. Sets the needs-fill flag.
     void DeleteTreeItems(HTREEITEM item);
 
-    // The steps the scan sequence runs itself.
-    void DeleteTreeItems() override { DeleteTreeItems(TVI_ROOT); }
-    void ClearPainterItems() override { m_draw.ClearItems(); }
-    void ScanInstalledFiles(IStatusInfo* status) override;
-    void SetPainterNeedsFill(bool needsFill) override { m_draw.SetNeedsFill(needsFill); }
-
-    // The "Applications" section of the report.
-    bool WriteSection(Misc::XML_Document& document, IXMLDOMNode* parent)
-    {
-        return m_xml.Write(&document, parent, &m_model, false);
-    }
-
-    ApplicationsInfo& Model() noexcept { return m_model; }
-    const ApplicationsInfo& Model() const noexcept { return m_model; }
+    const ApplicationsInfo* Model() const noexcept { return m_model; }
     const ApplicationsDraw& Painter() const noexcept { return m_draw; }
     HWND Tree() const noexcept { return m_tree; }
     HFONT TreeFont() const noexcept { return static_cast<HFONT>(m_font.Get()); }
@@ -56,10 +41,8 @@ class CApplicationsDialog : public UI::SizeDialog, public IFilesPageScan
     void Build();
     void DetachAndDelete(HTREEITEM item);
 
-    ApplicationsInfo m_model;
-    const ApplicationsInfo* m_shown = &m_model;
+    const ApplicationsInfo* m_model = nullptr;
     ApplicationsDraw m_draw;
-    ApplicationsXML m_xml;
     HWND m_tree = nullptr;
     Misc::GdiObject m_font;
 };

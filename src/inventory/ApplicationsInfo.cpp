@@ -12,8 +12,6 @@
 
 #include <new>
 
-Misc::List<ApplicationsInfo::FileInfo> DriverFileList;
-
 // ---- ApplicationsInfo ----
 
 ApplicationsInfo::ApplicationsInfo()
@@ -30,8 +28,7 @@ ApplicationsInfo::~ApplicationsInfo()
 // of the inventory must not leave the driver test looking at stale libraries.
 void ApplicationsInfo::Clear()
 {
-    if (m_root->IsRoot())
-        DriverFileList.Clear();
+    m_driverFiles.Clear();
     m_root->ClearContent();
 }
 
@@ -230,8 +227,6 @@ ApplicationsInfo::FolderContent::FolderContent(const std::wstring& mainFolder, c
 
 ApplicationsInfo::FolderContent::~FolderContent()
 {
-    if (m_rootMark)
-        DriverFileList.Clear();
     ClearContent();
     DeleteProcessors();
 }

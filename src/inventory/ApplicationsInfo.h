@@ -5,6 +5,7 @@
 #include "misc/List.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,20 +19,30 @@ class ApplicationsInfo
     class FileProcessor;
     class FolderContent;
 
+    // Told the path of each existing log file of a program the walk meets.
+    using LogFileFound = std::function<void(const std::wstring& path)>;
+
     ApplicationsInfo();
     ApplicationsInfo(const ApplicationsInfo&) = delete;
     ApplicationsInfo& operator=(const ApplicationsInfo&) = delete;
     virtual ~ApplicationsInfo();
 
-    // Empties the tree below the root (and DriverFileList); the root stays.
+    // Empties the tree below the root and the driver file list; the root stays.
     void Clear();
     // Fills the inventory from scratch: every registered installation folder and the
-    // program's own folder, walked through their processors. `status` may be null.
-    void Scan(IStatusInfo* status);
+    // program's own folder, walked through their processors. `status` may be null;
+    // `logFileFound` (may be empty) hears of the programs' log files.
+    void Scan(IStatusInfo* status, const LogFileFound& logFileFound = {});
     FolderContent& Root() const { return *m_root; }
+
+    // The driver libraries that the walk hands over to the USB interface test, in the
+    // order the walk met them: copies of their records.
+    Misc::List<FileInfo>& DriverFileList() { return m_driverFiles; }
+    const Misc::List<FileInfo>& DriverFileList() const { return m_driverFiles; }
 
   private:
     std::unique_ptr<FolderContent> m_root;
+    Misc::List<FileInfo> m_driverFiles;
 };
 
 // One recorded file with its facts and detail lines.
@@ -176,10 +187,6 @@ class ApplicationsInfo::FolderContent
     Misc::SortedList<FolderContent> m_folders;
     Misc::SortedList<FileInfo> m_files;
 };
-
-// The driver libraries that the inventory hands over to the USB interface test, in
-// the order the walk met them. Emptied whenever the inventory is cleared.
-extern Misc::List<ApplicationsInfo::FileInfo> DriverFileList;
 
 // "x86", "x64" or "Intel Itanium" for a recognised image of that machine, else empty.
 std::wstring FilePlatformText(const std::wstring& path);

@@ -2,7 +2,6 @@
 
 #include "inventory/LibraryLoadTest.h"
 #include "inventory/TextLines.h"
-#include "logs/LogFilesInfo.h"
 #include "report/FileSystem.h"
 #include "report/TmpFileManager.h"
 
@@ -131,7 +130,8 @@ bool DllProcessor::Process(FolderContent* folder, const std::wstring& mainFolder
         // leaves the driver unlisted, which the test reports as not installed.
         try
         {
-            DriverFileList.Add(std::make_unique<FileInfo>(*record));
+            if (m_driverFiles)
+                m_driverFiles->Add(std::make_unique<FileInfo>(*record));
         }
         catch (const std::bad_alloc&)
         {
@@ -174,7 +174,8 @@ bool LogProcessor::Process(FolderContent* folder, const std::wstring& mainFolder
                            const std::wstring& subFolder, const std::wstring& fileName)
 {
     std::uint32_t flags = 0;
-    if (HasExtension(fileName, L"exe") && FindRule(subFolder, fileName, flags) && (flags & Act))
+    if (m_logFileFound && HasExtension(fileName, L"exe") && FindRule(subFolder, fileName, flags) &&
+        (flags & Act))
     {
         const std::wstring program = Misc::JoinPath(Misc::JoinPath(mainFolder, subFolder), fileName);
         const Misc::AFileManager* shared = Misc::TmpFileManager::Shared();
@@ -184,7 +185,7 @@ bool LogProcessor::Process(FolderContent* folder, const std::wstring& mainFolder
             const std::wstring candidate =
                 Misc::JoinPath(tempDir, Misc::ComposePath(program, Misc::PathName) + L".log");
             if (FileExists(candidate))
-                LogFilesInfo::Add(candidate);
+                m_logFileFound(candidate);
         }
     }
     return PassOn(folder, mainFolder, subFolder, fileName);

@@ -26,7 +26,7 @@ class CommonProcessor : public ApplicationsInfo::FileProcessor
         Prefix = 1,   // the sub-folder mask is compared with the beginning of the sub-folder
         Decline = 2,  // a file this rule decides is passed on
         Act = 4,      // the processor does its own work on the file
-        HandOver = 8, // libraries: the record goes to DriverFileList instead of the load test
+        HandOver = 8, // libraries: the record goes to the driver file list instead of the load test
     };
 
     class DataRec
@@ -76,12 +76,20 @@ class CommonProcessor : public ApplicationsInfo::FileProcessor
     Misc::List<DataRec> m_rules;
 };
 
-// Libraries: a load test, or the hand-over of the record to the driver test.
+// Libraries: a load test, or the hand-over of the record to the driver test through
+// `driverFiles` (the inventory's driver file list; null: nothing is handed over).
 class DllProcessor : public CommonProcessor
 {
   public:
+    explicit DllProcessor(Misc::List<ApplicationsInfo::FileInfo>* driverFiles = nullptr)
+        : m_driverFiles(driverFiles)
+    {
+    }
     bool Process(FolderContent* folder, const std::wstring& mainFolder, const std::wstring& subFolder,
                  const std::wstring& fileName) override;
+
+  private:
+    Misc::List<ApplicationsInfo::FileInfo>* m_driverFiles;
 };
 
 // Text and settings files: recorded with their content as detail lines.
@@ -110,13 +118,20 @@ class IniProcessor : public TextContentProcessor
     IniProcessor() : TextContentProcessor(L"ini") {}
 };
 
-// Programs: their log file in the temporary directory joins the log file list. It
+// Programs: their log file in the temporary directory is told to `logFileFound`. It
 // never records a file itself.
 class LogProcessor : public CommonProcessor
 {
   public:
+    explicit LogProcessor(ApplicationsInfo::LogFileFound logFileFound = {})
+        : m_logFileFound(std::move(logFileFound))
+    {
+    }
     bool Process(FolderContent* folder, const std::wstring& mainFolder, const std::wstring& subFolder,
                  const std::wstring& fileName) override;
+
+  private:
+    ApplicationsInfo::LogFileFound m_logFileFound;
 };
 
 // The file-mask and sub-folder-mask tests of a rule.

@@ -27,10 +27,15 @@ template <typename P> std::unique_ptr<P> NewProcessor()
     return std::unique_ptr<P>(new (std::nothrow) P());
 }
 
-// The log lookup for programs directly in the folder; programs below it pass.
-std::unique_ptr<LogProcessor> NewLogProcessor()
+template <typename P, typename A> std::unique_ptr<P> NewProcessor(A&& argument)
 {
-    auto processor = NewProcessor<LogProcessor>();
+    return std::unique_ptr<P>(new (std::nothrow) P(std::forward<A>(argument)));
+}
+
+// The log lookup for programs directly in the folder; programs below it pass.
+std::unique_ptr<LogProcessor> NewLogProcessor(const ApplicationsInfo::LogFileFound& logFileFound)
+{
+    auto processor = NewProcessor<LogProcessor>(logFileFound);
     if (processor)
     {
         processor->AddRule(L"", L"*.exe", 0);
@@ -39,9 +44,10 @@ std::unique_ptr<LogProcessor> NewLogProcessor()
     return processor;
 }
 
-std::unique_ptr<DllProcessor> NewDllProcessor(bool driver, bool reader, bool xerces)
+std::unique_ptr<DllProcessor> NewDllProcessor(Misc::List<ApplicationsInfo::FileInfo>* driverFiles,
+                                              bool driver, bool reader, bool xerces)
 {
-    auto processor = NewProcessor<DllProcessor>();
+    auto processor = NewProcessor<DllProcessor>(driverFiles);
     if (!processor)
         return processor;
     if (driver)
@@ -57,7 +63,7 @@ std::unique_ptr<DllProcessor> NewDllProcessor(bool driver, bool reader, bool xer
 // One registry row: its value, its condition and, when the folder is new, the folder
 // with its chain. A folder that cannot be made is missing; the scan goes on.
 void ProcessRow(const InstallLocation& row, ProductKeyReader& reader, RememberedPaths& remembered,
-                FolderContent& root)
+                FolderContent& root, const ScanHandOver& handOver)
 {
     bool found = false;
     const std::wstring value = reader.ReadString(row.value, L"", &found);
@@ -67,7 +73,7 @@ void ProcessRow(const InstallLocation& row, ProductKeyReader& reader, Remembered
     try
     {
         auto folder = std::make_unique<FolderContent>(*path, L"", row.label, row.options, false);
-        AttachChain(*folder, row.chain);
+        AttachChain(*folder, row.chain, handOver);
         root.AddFolder(std::move(folder));
     }
     catch (const std::bad_alloc&)
@@ -81,7 +87,7 @@ bool SameKeyParts(const InstallLocation& a, const InstallLocation& b)
            a.version == b.version;
 }
 
-void ProcessRegisteredFolders(FolderContent& root)
+void ProcessRegisteredFolders(FolderContent& root, const ScanHandOver& handOver)
 {
     const bool native64 = Misc::IsNative64BitArchitecture(Misc::NativeProcessorArchitecture());
     ProductKeyReader reader64(k64);
@@ -97,7 +103,7 @@ void ProcessRegisteredFolders(FolderContent& root)
         if (previous && previous->view != row.view)
             remembered = RememberedPaths(); // the 64-bit rows remember nothing for the others
         previous = &row;
-        ProcessRow(row, row.view == k64 ? reader64 : reader32, remembered, root);
+        ProcessRow(row, row.view == k64 ? reader64 : reader32, remembered, root, handOver);
     }
 }
 
@@ -109,7 +115,7 @@ void ProcessOwnFolder(FolderContent& root)
     try
     {
         auto own = std::make_unique<FolderContent>(folder, L"", kOwnFolderLabel, kFlatOptions, false);
-        AttachChain(*own, ProcessorChain::Plain);
+        AttachChain(*own, ProcessorChain::Plain, ScanHandOver());
         root.AddFolder(std::move(own));
     }
     catch (const std::bad_alloc&)
@@ -203,7 +209,7 @@ std::optional<std::wstring> RowFolder(const InstallLocation& row, const std::wst
     return value;
 }
 
-void AttachChain(FolderContent& folder, ProcessorChain chain)
+void AttachChain(FolderContent& folder, ProcessorChain chain, const ScanHandOver& handOver)
 {
     using C = ProcessorChain;
     switch (chain)
@@ -216,10 +222,10 @@ void AttachChain(FolderContent& folder, ProcessorChain chain)
         folder.AddProcessor(NewProcessor<GenericFileProcessor>());
         folder.AddProcessor(NewProcessor<IniProcessor>());
         if (chain != C::Demo)
-            folder.AddProcessor(
-                NewDllProcessor(chain != C::ModellerInterface, true, chain == C::ProgramFull));
+            folder.AddProcessor(NewDllProcessor(handOver.driverFiles, chain != C::ModellerInterface, true,
+                                                chain == C::ProgramFull));
         if (chain == C::ProgramFull || chain == C::ProgramLite || chain == C::Demo)
-            folder.AddProcessor(NewLogProcessor());
+            folder.AddProcessor(NewLogProcessor(handOver.logFileFound));
         break;
     case C::Libraries:
     {
@@ -261,12 +267,12 @@ std::wstring OwnProgramFolder()
 // Every scan starts from an empty inventory and an empty driver list. The registered
 // folders and the program's own are gathered first; then each is walked, in the order
 // of their labels.
-void ApplicationsInfo::Scan(IStatusInfo* status)
+void ApplicationsInfo::Scan(IStatusInfo* status, const LogFileFound& logFileFound)
 {
     if (status)
         status->ShowActivity(L"SCANNING FILES ...");
     Clear();
-    ProcessRegisteredFolders(*m_root);
+    ProcessRegisteredFolders(*m_root, ScanHandOver{&m_driverFiles, logFileFound});
     ProcessOwnFolder(*m_root);
     // The load tests of the walk share their unpacked probes.
     ProbeSession probes;

@@ -69,8 +69,16 @@ std::optional<std::wstring> RowFolder(const InstallLocation& row, const std::wst
                                       RememberedPaths& remembered,
                                       const std::function<bool(const std::wstring&)>& folderExists);
 
+// Where the processors of a scan hand on what they find beside the inventory: the
+// driver libraries and the programs' log files. Either may be missing.
+struct ScanHandOver
+{
+    Misc::List<ApplicationsInfo::FileInfo>* driverFiles = nullptr;
+    ApplicationsInfo::LogFileFound logFileFound;
+};
+
 // Gives the folder the processors of its kind, with their rules.
-void AttachChain(ApplicationsInfo::FolderContent& folder, ProcessorChain chain);
+void AttachChain(ApplicationsInfo::FolderContent& folder, ProcessorChain chain, const ScanHandOver& handOver);
 
 // The folder of the running program (drive and directory, with its backslash), or
 // empty when its path cannot be had.

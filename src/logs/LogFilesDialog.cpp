@@ -11,6 +11,8 @@ const wchar_t kNoLogText[] = L"No LOG information available.";
 const wchar_t kUnableText[] = L"Unable to load the LOG file.";
 // An archived log's key: a character no path can hold, then its position.
 constexpr wchar_t kArchivedMark = L'|';
+// Equals no real path: the next ShowLog always loads.
+const wchar_t kNothingShown[] = L"x";
 
 HFONT CreateTextFont()
 {
@@ -95,8 +97,9 @@ template <typename Visit> void CLogFilesDialog::ForEachShownEntry(Visit&& visit)
             visit(m_archivedKeys[i], (*m_archived)[i].name);
         return;
     }
-    m_model.ForEachEntry([&](const LogFilesInfo::LogFileEntry& entry)
-                         { visit(entry.Path(), entry.FileName()); });
+    if (m_model)
+        m_model->ForEachEntry([&](const LogFilesInfo::LogFileEntry& entry)
+                              { visit(entry.Path(), entry.FileName()); });
 }
 
 const ArchivedLog* CLogFilesDialog::ArchivedLogOf(const std::wstring& path) const
@@ -110,19 +113,13 @@ const ArchivedLog* CLogFilesDialog::ArchivedLogOf(const std::wstring& path) cons
 void CLogFilesDialog::ShowArchived(const std::vector<ArchivedLog>* logs)
 {
     ResetSelector();
+    m_model = nullptr;
     m_archived = logs;
     m_archivedKeys.clear();
     for (std::size_t i = 0; logs && i < logs->size(); ++i)
         m_archivedKeys.push_back(kArchivedMark + std::to_wstring(i));
     m_selectedPath = m_archivedKeys.empty() ? std::wstring() : m_archivedKeys.front();
-    if (!logs)
-    {
-        const LogFilesInfo::LogFileEntry* first = nullptr;
-        m_model.ForEachEntry([&](const LogFilesInfo::LogFileEntry& entry)
-                             { first = first ? first : &entry; });
-        m_selectedPath = first ? first->Path() : std::wstring();
-    }
-    m_shownPath = L"x"; // the view is loaded again, whatever it showed
+    m_shownPath = kNothingShown;
     Refresh();
 }
 
@@ -194,30 +191,37 @@ bool CLogFilesDialog::LoadLogText(HWND view, const std::wstring& path)
     return loaded;
 }
 
-// The log files were collected by the installed-files scan that ran just before; every
-// scan ends with the first of them shown.
-void CLogFilesDialog::Scan(IStatusInfo* status)
+// Every scan ends with the first log file shown. Another model may name the same path
+// with other text, so the text is always loaded anew.
+void CLogFilesDialog::Show(const LogFilesInfo* model)
 {
-    if (status)
-        status->ShowActivity(L"SCANNING LOG FILES ...");
+    ResetSelector();
+    m_model = model;
+    m_archived = nullptr;
+    m_archivedKeys.clear();
+    m_shownPath = kNothingShown;
     const LogFilesInfo::LogFileEntry* first = nullptr;
-    m_model.ForEachEntry(
-        [&](const LogFilesInfo::LogFileEntry& entry)
-        {
-            if (!first)
-                first = &entry;
-        });
+    if (m_model)
+        m_model->ForEachEntry(
+            [&](const LogFilesInfo::LogFileEntry& entry)
+            {
+                if (!first)
+                    first = &entry;
+            });
     m_selectedPath = first ? first->Path() : std::wstring();
     Refresh();
 }
 
+// The selector's items point into the model: they go before the model is let go.
 void CLogFilesDialog::Clear()
 {
     ResetSelector();
     ShowLog(L"");
     m_selectedPath.clear();
     m_shownPath.clear();
-    m_model.Clear();
+    m_model = nullptr;
+    m_archived = nullptr;
+    m_archivedKeys.clear();
 }
 
 void CLogFilesDialog::Refresh()

@@ -1,13 +1,11 @@
 #pragma once
-// The Log Files tab: the log files found by the last scan in a selector, the selected
-// one as text in a read-only view, and "Open" to hand it to the shell. The page owns
-// the log files model and its report section, and is the scan's log files collector.
+// The Log Files tab: the log files of a model (of a scan, or of any other source) in a
+// selector, the selected one as text in a read-only view, and "Open" to hand it to the
+// shell. The page owns its controls and font, not the model.
 
 #include "logs/ArchivedLog.h"
 #include "logs/LogFileReader.h"
 #include "logs/LogFilesInfo.h"
-#include "logs/LogFilesXML.h"
-#include "misc/CollectorContracts.h"
 #include "misc/Handles.h"
 #include "ui/SizeDialog.h"
 
@@ -15,22 +13,24 @@
 #include <string>
 #include <vector>
 
-class CLogFilesDialog : public UI::SizeDialog, public ICollector
+class CLogFilesDialog : public UI::SizeDialog
 {
   public:
     explicit CLogFilesDialog(UI::CDialog* owner);
     explicit CLogFilesDialog(HWND parent);
     ~CLogFilesDialog() override;
 
-    void Clear() override;
-    void Scan(IStatusInfo* status) override;
+    // Shows the log files of `model` (null: none) with the first one selected. The
+    // model must outlive the page or the next Show or Clear.
+    void Show(const LogFilesInfo* model);
+    // Lets go of the model: empty selector, "No LOG information available.".
+    void Clear();
     // Rebuilds the selector from the model; the text is reloaded only when another log
     // is selected than the one shown.
     void Refresh();
     void ShowLog(const std::wstring& path);
-    // Shows the logs of a saved archive (from memory; "Open" stays disabled) instead of
-    // the model's, the first one selected; nullptr shows the model's again. The logs
-    // must outlive that.
+    // Shows the logs of a saved archive (from memory; "Open" stays disabled) instead of a
+    // model's, the first one selected, until Show or Clear. The logs must outlive that.
     void ShowArchived(const std::vector<ArchivedLog>* logs);
 
     // Fills the selector from the model and selects the entry of `selected`; false when
@@ -39,13 +39,7 @@ class CLogFilesDialog : public UI::SizeDialog, public ICollector
     // The view's text for `path`: false when the file could not be read.
     bool LoadLogText(HWND view, const std::wstring& path);
 
-    LogFilesInfo& Model() noexcept { return m_model; }
-    const LogFilesXML& Xml() const noexcept { return m_xml; }
-    // The "LogFiles" section of the report; every log file is added to the attachments.
-    bool WriteSection(Misc::XML_Document& document, IXMLDOMNode* parent, Misc::AttachmentList& attachments)
-    {
-        return m_xml.Write(&document, parent, &m_model, &attachments);
-    }
+    const LogFilesInfo* Model() const noexcept { return m_model; }
 
     const std::wstring& SelectedPath() const noexcept { return m_selectedPath; }
     const std::wstring& ShownPath() const noexcept { return m_shownPath; }
@@ -65,8 +59,7 @@ class CLogFilesDialog : public UI::SizeDialog, public ICollector
     template <typename Visit> void ForEachShownEntry(Visit&& visit) const;
     const ArchivedLog* ArchivedLogOf(const std::wstring& path) const;
 
-    LogFilesInfo m_model;
-    LogFilesXML m_xml;
+    const LogFilesInfo* m_model = nullptr;
     std::wstring m_selectedPath;
     std::wstring m_shownPath = L"x"; // equals no real path: the first ShowLog always loads
     Misc::GdiObject m_textFont;

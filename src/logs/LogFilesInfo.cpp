@@ -5,8 +5,6 @@
 
 #include <new>
 
-Misc::List<LogFilesInfo::LogFileEntry> LogFilesInfo::LogFileEntryList;
-
 namespace
 {
 
@@ -55,7 +53,7 @@ LogFilesInfo::~LogFilesInfo()
 void LogFilesInfo::Add(const std::wstring& path)
 {
     bool listed = false;
-    LogFileEntryList.ForEach(
+    m_entries.ForEach(
         [&](const LogFileEntry& entry)
         {
             if (!listed && EqualsAsciiNoCase(entry.Path(), path))
@@ -65,7 +63,7 @@ void LogFilesInfo::Add(const std::wstring& path)
         return;
     try
     {
-        LogFileEntryList.Add(std::make_unique<LogFileEntry>(path));
+        m_entries.Add(std::make_unique<LogFileEntry>(path));
     }
     catch (const std::bad_alloc&)
     {
@@ -75,5 +73,5 @@ void LogFilesInfo::Add(const std::wstring& path)
 
 void LogFilesInfo::Clear()
 {
-    LogFileEntryList.Clear();
+    m_entries.Clear();
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The product's log files found on this workstation: one process-wide list of
-// entries in the order the installed-files walk met the programs.
+// The product's log files found on this workstation: entries in the order the
+// installed-files walk met the programs.
 
 #include "misc/List.h"
 
@@ -36,20 +36,19 @@ class LogFilesInfo
     LogFilesInfo& operator=(const LogFilesInfo&) = delete;
     virtual ~LogFilesInfo();
 
-    // Shared by every LogFilesInfo object.
-    static Misc::List<LogFileEntry> LogFileEntryList;
-
     // Appends an entry unless one with the same path (ASCII letters folded) is listed.
-    // Both work on the one shared list, so the installed-files scan adds to it without
-    // an object of its own (whose end would empty the list).
-    static void Add(const std::wstring& path);
-    static void Clear();
+    void Add(const std::wstring& path);
+    void Clear();
 
-    std::size_t Count() const { return LogFileEntryList.Count(); }
-    LogFileEntry* First() { return LogFileEntryList.First(); }
-    LogFileEntry* Next() { return LogFileEntryList.Next(); }
+    std::size_t Count() const { return m_entries.Count(); }
+    LogFileEntry* First() { return m_entries.First(); }
+    LogFileEntry* Next() { return m_entries.Next(); }
     // First to last without moving the list's cursor.
-    template <typename F> void ForEachEntry(F&& visit) const { LogFileEntryList.ForEach(visit); }
+    template <typename F> void ForEachEntry(F&& visit) const { m_entries.ForEach(visit); }
+    const Misc::List<LogFileEntry>& LogFileEntryList() const { return m_entries; }
+
+  private:
+    Misc::List<LogFileEntry> m_entries;
 };
 
 // Equality with only A-Z folded to a-z; every other character must match exactly.

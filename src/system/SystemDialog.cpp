@@ -68,32 +68,16 @@ void CSystemDialog::EmptyTree()
     m_draw.EmptyTree(m_tree);
 }
 
-void CSystemDialog::Clear()
-{
-    EmptyTree();
-    m_model.Os().Reset();
-    m_model.Adapters().Clear();
-    FillTree();
-}
-
-void CSystemDialog::Scan(IStatusInfo* status)
-{
-    EmptyTree();
-    m_model.Os().Reset();
-    m_model.Adapters().Clear();
-    if (status)
-        status->ShowActivity(L"SCANNING SYSTEM ...");
-    m_model.Os().Collect(status);
-    if (status)
-        status->ShowActivity(L"SCANNING ADAPTERS ...");
-    m_model.Adapters().Collect(status);
-    FillTree();
-}
-
 void CSystemDialog::Show(const SystemInfo* model)
 {
-    m_shown = model ? model : &m_model;
+    EmptyTree();
+    m_model = model;
     FillTree();
+}
+
+void CSystemDialog::Clear()
+{
+    Show(nullptr);
 }
 
 // Rebuilt from the model every time, so switching tabs returns every branch to its
@@ -103,8 +87,11 @@ void CSystemDialog::FillTree()
     EmptyTree();
     if (!m_tree)
         return;
-    const bool os = m_draw.AddOsBranch(m_tree, TVI_ROOT, *m_shown);
-    const bool adapters = m_draw.AddAdapterBranch(m_tree, TVI_ROOT, *m_shown);
+    // Without a model the tree is that of a model before any scan.
+    static const SystemInfo nothingCollected;
+    const SystemInfo& model = m_model ? *m_model : nothingCollected;
+    const bool os = m_draw.AddOsBranch(m_tree, TVI_ROOT, model);
+    const bool adapters = m_draw.AddAdapterBranch(m_tree, TVI_ROOT, model);
     if (!os && !adapters)
     {
         TVINSERTSTRUCTW insert = {};

@@ -12,6 +12,11 @@ class SystemInfo
     SystemInfo& operator=(const SystemInfo&) = delete;
     virtual ~SystemInfo() = default;
 
+    // Back to the facts of no scan: reset facts, no adapters.
+    void Clear();
+    // Collects the operating-system facts, then the adapters. `status` may be null.
+    void Scan(IStatusInfo* status);
+
     OsFacts& Os() noexcept { return m_os; }
     const OsFacts& Os() const noexcept { return m_os; }
     AdapterList& Adapters() noexcept { return m_adapters; }

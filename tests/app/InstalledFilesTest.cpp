@@ -94,8 +94,8 @@ class InstalledFilesTest : public OrvoTest::TempDirTest
     std::vector<std::wstring> TopLabels()
     {
         std::vector<std::wstring> labels;
-        m_window->FilesPage().Model().Root().Folders().ForEach([&](const ApplicationsInfo::FolderContent& f)
-                                                               { labels.push_back(f.Name()); });
+        m_window->Collected().InstalledFiles().Root().Folders().ForEach(
+            [&](const ApplicationsInfo::FolderContent& f) { labels.push_back(f.Name()); });
         return labels;
     }
 
@@ -116,9 +116,10 @@ TEST_F(InstalledFilesTest, ScanFillsTheListsSaveWritesTheSectionRescanStartsEmpt
     ASSERT_EQ(labels.size(), 2u);
     EXPECT_EQ(labels[0], L"Orvo Diag");
     EXPECT_EQ(labels[1].rfind(L"Velmora 6 Pro [", 0), 0u) << Narrow(labels[1]);
-    EXPECT_EQ(m_window->LogFilesPage().Model().Count(), 1u);
-    ASSERT_EQ(DriverFileList.Count(), 1u);
-    EXPECT_EQ(DriverFileList.First()->Name(), L"TarvikUSB.dll");
+    EXPECT_EQ(m_window->Collected().LogFiles().Count(), 1u);
+    const auto& driverFiles = m_window->Collected().InstalledFiles().DriverFileList();
+    ASSERT_EQ(driverFiles.Count(), 1u);
+    driverFiles.ForEach([](const ApplicationsInfo::FileInfo& f) { EXPECT_EQ(f.Name(), L"TarvikUSB.dll"); });
 
     SetSaveAsHandler([&](HWND, const std::wstring&) { return m_archive; });
     ::SendMessageW(::GetDlgItem(window, IDC_SAVE), BM_CLICK, 0, 0);
@@ -144,8 +145,8 @@ TEST_F(InstalledFilesTest, ScanFillsTheListsSaveWritesTheSectionRescanStartsEmpt
     ::SendMessageW(::GetDlgItem(window, IDC_SCAN), BM_CLICK, 0, 0);
     OrvoTest::Pump(60000, window, [&] { return IsScanned(window); });
     EXPECT_EQ(TopLabels(), std::vector<std::wstring>{L"Orvo Diag"});
-    EXPECT_EQ(m_window->LogFilesPage().Model().Count(), 0u);
-    EXPECT_TRUE(DriverFileList.IsEmpty());
+    EXPECT_EQ(m_window->Collected().LogFiles().Count(), 0u);
+    EXPECT_TRUE(m_window->Collected().InstalledFiles().DriverFileList().IsEmpty());
 }
 
 } // namespace

@@ -374,11 +374,12 @@ TEST_F(MainWindowTest, FilesTabKeepsItsTreeAndTakesTheFocusFromTheKeyboard)
     WaitForScan();
     CApplicationsDialog& files = m_window->FilesPage();
     const std::wstring folder = OrvoTest::ExeDir() + L"..\\fixtures";
-    FolderContent* top = files.Model().Root().AddFolder(
+    ApplicationsInfo& inventory = m_window->Collected().InstalledFiles();
+    files.Clear();
+    FolderContent* top = inventory.Root().AddFolder(
         std::make_unique<FolderContent>(folder, L"", L"Fixtures", FolderContent::OptionShowPath, false));
     ASSERT_NE(FolderContent::RecordFile(top, folder, L"", L"pe64_library.dll"), nullptr);
-    files.SetPainterNeedsFill(true);
-    files.FillTree();
+    files.Show(&inventory);
     HWND tree = files.Tree();
     const HTREEITEM row = TreeView_GetRoot(tree);
     TreeView_Expand(tree, row, TVE_EXPAND);
@@ -532,8 +533,8 @@ TEST_F(MainWindowTest, SaveWritesTheScannedSystemIntoTheArchive)
         ::FindClose(find);
 }
 
-// The Log Files page is the window's log files collector: a found log is shown on its
-// tab, travels in the saved archive, and the next scan starts from an empty list.
+// A log file of the window's collection is shown on its tab, travels in the saved
+// archive, and the next scan starts from an empty list.
 TEST_F(MainWindowTest, LogFilesTabShowsTheFoundLogWhichTheSaveCarries)
 {
     WaitForScan();
@@ -561,8 +562,9 @@ TEST_F(MainWindowTest, LogFilesTabShowsTheFoundLogWhichTheSaveCarries)
     }
     const std::wstring log = PathOf(L"Viewer.log");
     ASSERT_TRUE(OrvoTest::WriteBytes(log, bytes));
-    logs.Model().Add(log); // as the installed-files scan's log processor does
-    logs.Scan(nullptr);
+    logs.Clear();
+    m_window->Collected().LogFiles().Add(log); // as the installed-files scan's log processor does
+    logs.Show(&m_window->Collected().LogFiles());
     ClickTab(m_window->LogFilesItem());
     EXPECT_TRUE(::IsWindowVisible(logs.GetHwnd()));
     EXPECT_EQ(TextOf(logs.GetDlgItem(IDC_LOG_SELECTOR)), L"Viewer.log");
@@ -588,7 +590,7 @@ TEST_F(MainWindowTest, LogFilesTabShowsTheFoundLogWhichTheSaveCarries)
 
     ::SendMessageW(Item(IDC_SCAN), BM_CLICK, 0, 0);
     WaitForScan();
-    EXPECT_EQ(logs.Model().Count(), 0u);
+    EXPECT_EQ(m_window->Collected().LogFiles().Count(), 0u);
     EXPECT_EQ(TextOf(logs.GetDlgItem(IDC_LOG_TEXT)), L"No LOG information available.");
     EXPECT_FALSE(::IsWindowEnabled(logs.GetDlgItem(IDC_LOG_OPEN)));
 }

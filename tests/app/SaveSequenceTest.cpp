@@ -4,7 +4,6 @@
 #include "app/SequenceGuard.h"
 #include "app/WaitCursor.h"
 #include "checks/OtherFilesControl.h"
-#include "inventory/ApplicationsInfo.h"
 #include "misc/Handles.h"
 #include "report/TmpFileManager.h"
 #include "resource.h"
@@ -210,7 +209,7 @@ TEST_F(SaveSequenceTest, OtherFilesTravelAfterTheLogFilesInEverySave)
     std::string staged;
     {
         OtherFilesControl control;
-        control.Scan(nullptr);
+        control.Scan(nullptr, {});
         ::RegDeleteTreeW(HKEY_CURRENT_USER, kDemoKey);
         ASSERT_EQ(control.Info().Count(), 1u);
         control.Info().ForEachEntry([&](const OtherFilesInfo::FileEntry& e)
@@ -256,12 +255,10 @@ TEST_F(SaveSequenceTest, TheDriverReportFollowsTheRegistryExports)
     // A USB support library without any driver beside it: the test runs without a
     // timed box search.
     const std::wstring usb = MakeFile(L"install\\TarvikUSB.dll", "MZ");
-    DriverFileList.Add(std::make_unique<ApplicationsInfo::FileInfo>(usb, L"TarvikUSB.dll"));
     {
         OtherFilesControl control;
-        control.Scan(nullptr);
+        control.Scan(nullptr, {usb});
         ::RegDeleteTreeW(HKEY_CURRENT_USER, kDemoKey);
-        DriverFileList.Clear();
         std::string staged;
         control.Info().ForEachEntry([&](const OtherFilesInfo::FileEntry& e)
                                     { staged = OrvoTest::ReadBytes(e.Path()); });

@@ -38,105 +38,84 @@ class RecordingCursor : public IWaitCursor
     int depth = 0;
 };
 
-// A page or model that "finds" one item per scan, so that anything surviving from an
-// earlier scan shows as a second item.
-class FakePage : public ICollector
+const char* StepName(CollectionStep step)
+{
+    switch (step)
+    {
+    case CollectionStep::System:
+        return "system";
+    case CollectionStep::InstalledFiles:
+        return "files";
+    case CollectionStep::LogFiles:
+        return "logs";
+    case CollectionStep::OtherFiles:
+        return "other";
+    }
+    return "?";
+}
+
+// A collection whose steps each "find" one item per scan, so that anything surviving
+// from an earlier scan shows as a second item; its other-files step stages one export
+// per scan in its own manager, as the registry export does.
+class FakeCollection : public ICollectionScan
 {
   public:
-    FakePage(const char* name, IStatusInfo* expectedStatus, const wchar_t* activity = nullptr)
-        : m_name(name), m_expected(expectedStatus), m_activity(activity)
-    {
-    }
+    explicit FakeCollection(IStatusInfo* expectedStatus) : m_expected(expectedStatus) {}
+    ~FakeCollection() { manager->ReleaseRef(); }
     void Clear() override
     {
-        Record(m_name + " clear");
+        Record("collection clear");
         found.clear();
+        entries.clear();
+        manager->ReleaseAll();
+        if (Misc::AFileManager* shared = Misc::TmpFileManager::Shared())
+            shared->ReleaseAll();
     }
-    void Scan(IStatusInfo* status) override
+    void ScanStep(CollectionStep step, IStatusInfo* status) override
     {
-        Record(m_name + " scan");
-        EXPECT_EQ(status, m_expected) << m_name << " gets the window as its sink";
-        if (status && m_activity)
-            status->ShowActivity(m_activity);
-        found.push_back(m_name);
+        Record(std::string(StepName(step)) + " scan");
+        EXPECT_EQ(status, m_expected) << StepName(step) << " gets the window as its sink";
+        if (step == CollectionStep::System && status)
+            status->ShowActivity(L"SCANNING SYSTEM ...");
+        found.push_back(StepName(step));
+        if (step == CollectionStep::OtherFiles)
+        {
+            const std::wstring path = manager->Register(L"LM_Orvo_32.reg");
+            EXPECT_FALSE(path.empty()) << "the previous scan's export was not released";
+            if (!path.empty() && OrvoTest::WriteBytes(path, "REGEDIT4\r\n"))
+                entries.push_back(path);
+        }
         if (onScan)
-            onScan();
+            onScan(step);
     }
     std::vector<std::string> found;
-    std::function<void()> onScan;
-
-  private:
-    std::string m_name;
-    IStatusInfo* m_expected;
-    const wchar_t* m_activity;
-};
-
-class FakeFilesPage : public IFilesPageScan
-{
-  public:
-    explicit FakeFilesPage(IStatusInfo* expectedStatus) : m_expected(expectedStatus) {}
-    void Clear() override
-    {
-        Record("files clear");
-        model.clear();
-    }
-    void DeleteTreeItems() override
-    {
-        Record("files delete tree items");
-        tree.clear();
-    }
-    void ClearPainterItems() override { Record("files clear painter items"); }
-    void ScanInstalledFiles(IStatusInfo* status) override
-    {
-        Record("files scan installed files");
-        EXPECT_EQ(status, m_expected);
-        model.push_back("Viewer.exe");
-    }
-    void SetPainterNeedsFill(bool needsFill) override
-    {
-        Record(std::string("files needs fill ") + (needsFill ? "true" : "false"));
-    }
-    void FillTree() override
-    {
-        Record("files fill tree");
-        tree = model;
-    }
-    std::vector<std::string> model, tree;
-
-  private:
-    IStatusInfo* m_expected;
-};
-
-// Stages one export per scan in its own manager, as the registry export does.
-class FakeOtherFiles : public IOtherFilesScan
-{
-  public:
-    explicit FakeOtherFiles(IStatusInfo* expectedStatus) : m_expected(expectedStatus) {}
-    ~FakeOtherFiles() { manager->ReleaseRef(); }
-    void ClearEntries() override
-    {
-        Record("other clear entries");
-        entries.clear();
-    }
-    void ReleaseStagedFiles() override
-    {
-        Record("other release staged files");
-        manager->ReleaseAll();
-    }
-    void Scan(IStatusInfo* status) override
-    {
-        Record("other scan");
-        EXPECT_EQ(status, m_expected);
-        const std::wstring path = manager->Register(L"LM_Orvo_32.reg");
-        EXPECT_FALSE(path.empty()) << "the previous scan's export was not released";
-        if (!path.empty() && OrvoTest::WriteBytes(path, "REGEDIT4\r\n"))
-            entries.push_back(path);
-    }
-    Misc::AFileManager* manager = new Misc::AFileManager();
     std::vector<std::wstring> entries;
+    std::function<void(CollectionStep)> onScan;
+    Misc::AFileManager* manager = new Misc::AFileManager();
 
   private:
     IStatusInfo* m_expected;
+};
+
+// The pages: each shows what its step found.
+class FakeViews : public ICollectionViews
+{
+  public:
+    explicit FakeViews(const FakeCollection& collection) : m_collection(collection) {}
+    void ClearViews() override
+    {
+        Record("views clear");
+        shown.clear();
+    }
+    void ShowStep(CollectionStep step) override
+    {
+        Record(std::string(StepName(step)) + " show");
+        shown = m_collection.found;
+    }
+    std::vector<std::string> shown;
+
+  private:
+    const FakeCollection& m_collection;
 };
 
 // The pauses are recorded in their place among the other events instead of slept.
@@ -158,17 +137,15 @@ class ScanSequenceTest : public OrvoTest::TempDirTest
         Events().clear();
         targets.window = dialog.Hwnd();
         targets.status = &dialog;
-        targets.systemPage = &system;
-        targets.filesPage = &files;
-        targets.logFilesPage = &logs;
-        targets.otherFiles = &other;
+        targets.collection = &collection;
+        targets.views = &views;
     }
     void TearDown() override
     {
         SetWaitCursor(m_previousCursor);
         SetPaintPause(m_previousPause);
         holder.reset();
-        other.manager->ReleaseAll();
+        collection.manager->ReleaseAll();
         EXPECT_EQ(cursor.depth, 0) << "the wait cursor is left on";
         TempDirTest::TearDown();
     }
@@ -176,10 +153,8 @@ class ScanSequenceTest : public OrvoTest::TempDirTest
     StatusDialog dialog;
     RecordingCursor cursor;
     std::unique_ptr<Misc::TmpFileManager> holder;
-    FakePage system{"system", &dialog, L"SCANNING SYSTEM ..."};
-    FakeFilesPage files{&dialog};
-    FakePage logs{"logs", &dialog};
-    FakeOtherFiles other{&dialog};
+    FakeCollection collection{&dialog};
+    FakeViews views{collection};
     ScanTargets targets;
 
   private:
@@ -223,28 +198,25 @@ TEST_F(ScanSequenceTest, ClearsAndRunsTheCollectorsInOrder)
         "cursor on",
         Wrote(IDC_STATUS, ""),
         Wrote(IDC_SPINNER, " "),
-        "system clear",
-        "files clear",
-        "logs clear",
-        "other clear entries",
-        "other release staged files",
+        "views clear",
+        "collection clear",
         "cursor off",
         "pause 500",
-        // the collectors
+        // the collection's steps, each shown as it ends
         "cursor on",
         "system scan",
         Wrote(IDC_STATUS, "<<< SCANNING SYSTEM ... >>>"),
         Wrote(IDC_SPINNER, "[  *      ]"),
+        "system show",
         "cursor restored",
-        "files delete tree items",
-        "files clear painter items",
-        "files scan installed files",
-        "files needs fill true",
-        "files fill tree",
+        "files scan",
+        "files show",
         "cursor restored",
         "logs scan",
+        "logs show",
         "cursor restored",
         "other scan",
+        "other show",
         "cursor restored",
         Wrote(IDC_STATUS, "Scanned at <time>"),
         Wrote(IDC_SPINNER, " "),
@@ -256,7 +228,7 @@ TEST_F(ScanSequenceTest, ClearsAndRunsTheCollectorsInOrder)
         "cursor off",
     };
     EXPECT_EQ(events, expected);
-    EXPECT_EQ(files.tree, std::vector<std::string>{"Viewer.exe"});
+    EXPECT_EQ(views.shown, (std::vector<std::string>{"system", "files", "logs", "other"}));
     for (int id : {IDC_TAB_STRIP, IDC_SCAN, IDC_SAVE, IDCANCEL})
         EXPECT_TRUE(dialog.IsEnabled(id)) << id;
 }
@@ -264,7 +236,7 @@ TEST_F(ScanSequenceTest, ClearsAndRunsTheCollectorsInOrder)
 TEST_F(ScanSequenceTest, ControlsAreDisabledWhileTheCollectorsRun)
 {
     bool checked = false;
-    logs.onScan = [&]
+    collection.onScan = [&](CollectionStep)
     {
         for (int id : {IDC_TAB_STRIP, IDC_SCAN, IDC_SAVE, IDCANCEL})
             EXPECT_FALSE(dialog.IsEnabled(id)) << id;
@@ -283,18 +255,17 @@ TEST_F(ScanSequenceTest, ASecondScanStartsFromEmptyCollectors)
     ASSERT_TRUE(OrvoTest::WriteBytes(staged, "<Root/>"));
 
     ASSERT_TRUE(ScanSequence(targets));
-    ASSERT_EQ(other.entries.size(), 1u);
-    const std::wstring firstExport = other.entries[0];
+    ASSERT_EQ(collection.entries.size(), 1u);
+    const std::wstring firstExport = collection.entries[0];
     EXPECT_TRUE(OrvoTest::Exists(firstExport));
     EXPECT_FALSE(OrvoTest::Exists(staged));
 
     ASSERT_TRUE(ScanSequence(targets));
-    EXPECT_EQ(system.found, std::vector<std::string>{"system"});
-    EXPECT_EQ(logs.found, std::vector<std::string>{"logs"});
-    EXPECT_EQ(files.model, std::vector<std::string>{"Viewer.exe"});
-    EXPECT_EQ(files.tree, std::vector<std::string>{"Viewer.exe"});
-    ASSERT_EQ(other.entries.size(), 1u) << "the second export was staged afresh";
-    EXPECT_TRUE(OrvoTest::Exists(other.entries[0]));
+    const std::vector<std::string> once = {"system", "files", "logs", "other"};
+    EXPECT_EQ(collection.found, once);
+    EXPECT_EQ(views.shown, once);
+    ASSERT_EQ(collection.entries.size(), 1u) << "the second export was staged afresh";
+    EXPECT_TRUE(OrvoTest::Exists(collection.entries[0]));
     EXPECT_EQ(std::regex_match(Wrote(IDC_STATUS, OrvoTest::Narrow(dialog.Text(IDC_STATUS))), kScannedAt),
               true);
 }
@@ -303,7 +274,7 @@ TEST_F(ScanSequenceTest, ASecondScanStartsFromEmptyCollectors)
 TEST_F(ScanSequenceTest, TheThreePausesAreThere)
 {
     SetPaintPause(nullptr);
-    ScanTargets bare; // instant: no collectors at all
+    ScanTargets bare; // instant: no collection at all
     bare.window = dialog.Hwnd();
     bare.status = &dialog;
     const auto start = std::chrono::steady_clock::now();
@@ -324,29 +295,30 @@ TEST_F(ScanSequenceTest, RunsOnThePostedScanCommandAndRefusesToNest)
         if (!ScanSequence(targets))
             ++refused;
     };
-    system.onScan = [&] { ::PostMessageW(dialog.Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), 0); };
+    collection.onScan = [&](CollectionStep step)
+    {
+        if (step == CollectionStep::System)
+            ::PostMessageW(dialog.Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), 0);
+    };
     ::PostMessageW(dialog.Hwnd(), WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), 0);
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
         ::DispatchMessageW(&msg);
     EXPECT_EQ(started, 2);
     EXPECT_EQ(refused, 1);
-    EXPECT_EQ(system.found.size(), 1u);
+    EXPECT_EQ(collection.found.size(), 4u);
     EXPECT_TRUE(std::regex_match(Wrote(IDC_STATUS, OrvoTest::Narrow(dialog.Text(IDC_STATUS))), kScannedAt));
 }
 
-TEST_F(ScanSequenceTest, ClearAllReleasesBothManagers)
+// The pages let go of the collection before it is emptied.
+TEST_F(ScanSequenceTest, ClearAllClearsTheViewsBeforeTheCollection)
 {
-    const std::wstring exported = other.manager->Register(L"LM_Orvo_64.reg");
-    const std::wstring staged = Misc::TmpFileManager::Shared()->Register(L"OrvoDiag.xml");
-    ASSERT_TRUE(OrvoTest::WriteBytes(exported, "x"));
-    ASSERT_TRUE(OrvoTest::WriteBytes(staged, "x"));
-    const std::wstring otherFolder = other.manager->FolderPath();
-
     ClearAll(targets);
-    EXPECT_FALSE(OrvoTest::Exists(exported));
-    EXPECT_FALSE(OrvoTest::Exists(staged));
-    EXPECT_FALSE(OrvoTest::Exists(otherFolder));
+    const std::vector<std::string> expected = {
+        "cursor on",   Wrote(IDC_STATUS, ""), Wrote(IDC_SPINNER, " "),
+        "views clear", "collection clear",    "cursor off",
+    };
+    EXPECT_EQ(Events(), expected);
     EXPECT_EQ(dialog.Text(IDC_STATUS), L"");
     EXPECT_EQ(dialog.Text(IDC_SPINNER), L" ");
     EXPECT_EQ(cursor.depth, 0);

@@ -1,7 +1,6 @@
 #include "checks/DriverStep.h"
 
 #include "FakeDriverSetup.h"
-#include "inventory/ApplicationsInfo.h"
 #include "report/FileSystem.h"
 #include "report/TmpFileManager.h"
 
@@ -33,17 +32,10 @@ class CountingStatus final : public IStatusInfo
 class DriverStepTest : public OrvoTest::FakeDriverTest
 {
   protected:
-    void TearDown() override
-    {
-        DriverFileList.Clear();
-        OrvoTest::FakeDriverTest::TearDown();
-    }
+    // The driver libraries that the inventory handed over, in its order.
+    void AddDriverFile(const std::wstring& path) { driverFiles.push_back(path); }
 
-    static void AddDriverFile(const std::wstring& path)
-    {
-        DriverFileList.Add(
-            std::make_unique<ApplicationsInfo::FileInfo>(path, Misc::ComposePath(path, Misc::PathFileName)));
-    }
+    std::vector<std::wstring> driverFiles;
 
     static std::size_t IndexOf(const std::vector<std::wstring>& lines, const std::wstring& line,
                                std::size_t from = 0)
@@ -57,12 +49,12 @@ class DriverStepTest : public OrvoTest::FakeDriverTest
 TEST_F(DriverStepTest, NothingIsStagedWithoutAManagerOrAUsbSupportLibrary)
 {
     Misc::AFileManager manager;
-    EXPECT_EQ(RunDriverStep(&manager, nullptr, clock), L"");
+    EXPECT_EQ(RunDriverStep(driverFiles, &manager, nullptr, clock), L"");
     EXPECT_EQ(manager.RegisteredCount(), 0u);
     EXPECT_EQ(manager.FolderPath(), L"") << "no staging folder for nothing";
 
     AddDriverFile(InstallPath(L"TarvikUSB.dll"));
-    EXPECT_EQ(RunDriverStep(nullptr, nullptr, clock), L"");
+    EXPECT_EQ(RunDriverStep(driverFiles, nullptr, nullptr, clock), L"");
 }
 
 TEST_F(DriverStepTest, EachUsbSupportLibraryIsTestedInListOrder)
@@ -78,7 +70,7 @@ TEST_F(DriverStepTest, EachUsbSupportLibraryIsTestedInListOrder)
 
     Misc::AFileManager manager;
     CountingStatus status;
-    const std::wstring path = RunDriverStep(&manager, &status, clock);
+    const std::wstring path = RunDriverStep(driverFiles, &manager, &status, clock);
     ASSERT_EQ(path, Misc::JoinPath(manager.FolderPath(), L"Tarvik_UsbBox.txt"));
     EXPECT_NE(manager.Find(path), nullptr);
     EXPECT_EQ(status.ticks, 2);
@@ -130,7 +122,7 @@ TEST_F(DriverStepTest, AReportThatCannotBeStagedIsNotListed)
         Misc::AFileManager manager;
         const std::wstring taken = manager.Register(L"Tarvik_UsbBox.txt");
         ASSERT_FALSE(taken.empty());
-        EXPECT_EQ(RunDriverStep(&manager, nullptr, clock), L"");
+        EXPECT_EQ(RunDriverStep(driverFiles, &manager, nullptr, clock), L"");
         EXPECT_EQ(manager.RegisteredCount(), 1u);
     }
     {
@@ -146,7 +138,7 @@ TEST_F(DriverStepTest, AReportThatCannotBeStagedIsNotListed)
         Misc::AFileManager manager;
         ASSERT_TRUE(manager.EnsureFolder());
         ASSERT_GE(Misc::JoinPath(manager.FolderPath(), L"Tarvik_UsbBox.txt").size(), 260u);
-        EXPECT_EQ(RunDriverStep(&manager, nullptr, clock), L"");
+        EXPECT_EQ(RunDriverStep(driverFiles, &manager, nullptr, clock), L"");
         EXPECT_EQ(manager.RegisteredCount(), 0u);
         EXPECT_FALSE(
             OrvoTest::Exists(L"\\\\?\\" + Misc::JoinPath(manager.FolderPath(), L"Tarvik_UsbBox.txt")));
@@ -163,7 +155,7 @@ TEST_F(DriverStepTest, RealTimeRunWithTwoBoxesAndAnEmptySecondGeneration)
     AddDriverFile(InstallPath(L"TarvikUSB.dll"));
     Misc::AFileManager manager;
     const ULONGLONG start = ::GetTickCount64();
-    const std::wstring path = RunDriverStep(&manager, nullptr);
+    const std::wstring path = RunDriverStep(driverFiles, &manager, nullptr);
     const ULONGLONG elapsed = ::GetTickCount64() - start;
     ASSERT_FALSE(path.empty());
     EXPECT_GE(elapsed, 2 * 2000u);

@@ -58,7 +58,6 @@ class OtherFilesTest : public OrvoTest::TempDirTest
     }
     void TearDown() override
     {
-        OtherFilesInfo::FileEntryList.Clear();
         m_document.reset();
         m_com.reset();
         TempDirTest::TearDown();
@@ -181,7 +180,7 @@ TEST_F(ProductKeysTest, WithoutTheProductsKeysTheSectionIsEmpty)
     Misc::AttachmentList attachments;
     {
         OtherFilesControl control;
-        control.Scan(&status);
+        control.Scan(&status, {});
         EXPECT_EQ(control.Info().Count(), 0u);
         EXPECT_TRUE(control.WriteSection(*m_document, nullptr, attachments));
         EXPECT_TRUE(NoStagingFolder()) << "no folder is made for nothing";
@@ -201,7 +200,7 @@ TEST_F(ProductKeysTest, EachViewAndHiveGivesItsFileInTableOrder)
     cuOld.SetDword(L"Window", L"Left", 10);
 
     OtherFilesControl control;
-    control.Scan(nullptr);
+    control.Scan(nullptr, {});
     const V expected = Has64BitView() ? V{L"LM_Orvo_64.reg", L"LM_Orvo_32.reg", L"CU_Tarvikon_Demo.reg"}
                                       : V{L"LM_Orvo_32.reg", L"CU_Tarvikon_Demo.reg"};
     ASSERT_EQ(FileNames(control.Info()), expected);
@@ -227,7 +226,7 @@ TEST_F(ProductKeysTest, ASecondScanStartsFromNothingAndTheEndLeavesNothing)
     V paths;
     {
         OtherFilesControl control;
-        control.Scan(nullptr);
+        control.Scan(nullptr, {});
         paths = Paths(control.Info());
         ASSERT_EQ(paths.size(), 1u);
         const std::wstring folder = control.Info().FileManager()->FolderPath();
@@ -235,7 +234,7 @@ TEST_F(ProductKeysTest, ASecondScanStartsFromNothingAndTheEndLeavesNothing)
         ASSERT_TRUE(OrvoTest::WriteBytes(stray, "left by someone"));
         key.SetText(L"", L"Run", L"second");
 
-        control.Scan(nullptr);
+        control.Scan(nullptr, {});
         EXPECT_FALSE(Exists(stray)) << "the first scan's folder was removed";
         EXPECT_EQ(Paths(control.Info()), paths) << "the folder number is free again";
         EXPECT_NE(OrvoTest::ReadBytes(paths[0]).find("\"Run\"=\"second\""), std::string::npos);
@@ -245,11 +244,10 @@ TEST_F(ProductKeysTest, ASecondScanStartsFromNothingAndTheEndLeavesNothing)
         EXPECT_EQ(control.Info().Count(), 0u);
         EXPECT_FALSE(Exists(paths[0]));
         EXPECT_TRUE(NoStagingFolder());
-        control.Scan(nullptr);
+        control.Scan(nullptr, {});
         ASSERT_TRUE(Exists(paths[0]));
     }
     EXPECT_FALSE(Exists(paths[0]));
-    EXPECT_EQ(OtherFilesInfo::FileEntryList.Count(), 0u);
     EXPECT_TRUE(NoStagingFolder());
 }
 

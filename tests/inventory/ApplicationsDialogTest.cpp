@@ -153,7 +153,7 @@ class FilesPage : public OrvoTest::TempDirTest
         Put(install + L"\\Gobo\\gel.txt", "abc");
         Put(install + L"\\Gobo\\gel2.txt", "");
 
-        FolderContent& root = m_page->Model().Root();
+        FolderContent& root = m_inventory.Root();
         FolderContent* velmora = root.AddFolder(std::make_unique<FolderContent>(
             install, L"", L"Velmora 6 Pro [64]", FolderContent::OptionShowPath | FolderContent::OptionPlain,
             false));
@@ -173,7 +173,7 @@ class FilesPage : public OrvoTest::TempDirTest
     void AddFixtureModel()
     {
         const std::wstring install = PathOf(L"Velmora");
-        FolderContent* velmora = m_page->Model().Root().AddFolder(std::make_unique<FolderContent>(
+        FolderContent* velmora = m_inventory.Root().AddFolder(std::make_unique<FolderContent>(
             install, L"", L"Velmora 6 Pro [64]", FolderContent::OptionShowPath | FolderContent::OptionPlain,
             false));
         for (const wchar_t* name :
@@ -182,6 +182,7 @@ class FilesPage : public OrvoTest::TempDirTest
     }
 
     static HWND s_host;
+    ApplicationsInfo m_inventory;
     std::unique_ptr<CApplicationsDialog> m_page;
 };
 HWND FilesPage::s_host = nullptr;
@@ -206,8 +207,7 @@ void ExpectRows(const std::vector<Row>& rows, const std::vector<Expected>& expec
 TEST_F(FilesPage, FixtureInstallationRowsKindsAndColours)
 {
     BuildFixtureInstallation();
-    m_page->SetPainterNeedsFill(true);
-    m_page->FillTree();
+    m_page->Show(&m_inventory);
     const std::string date = kDate;
     const std::string size = R"( *\d+)", md5 = "[0-9A-F]{32}";
     const std::string detail =
@@ -258,8 +258,8 @@ TEST_F(FilesPage, FixtureInstallationRowsKindsAndColours)
     EXPECT_GT(scroll.nMax - scroll.nMin + 1, static_cast<int>(scroll.nPage));
 }
 
-// The page's own part of a scan: a registered installation is found, walked and shown,
-// beside the folder of the running program.
+// A scan of the inventory shown by the page: a registered installation is found,
+// walked and shown, beside the folder of the running program.
 TEST_F(FilesPage, ScanShowsARegisteredFixtureInstallation)
 {
     const std::wstring install = PathOf(L"Velmora");
@@ -276,7 +276,8 @@ TEST_F(FilesPage, ScanShowsARegisteredFixtureInstallation)
                                reinterpret_cast<const BYTE*>(install.c_str()),
                                static_cast<DWORD>((install.size() + 1) * sizeof(wchar_t))),
               ERROR_SUCCESS);
-    m_page->Scan(nullptr);
+    m_inventory.Scan(nullptr);
+    m_page->Show(&m_inventory);
     opened.Reset();
     // The keys go as well: a save exports even an empty product key, in every later test
     // of this prefix.
@@ -325,8 +326,7 @@ TEST_F(FilesPage, ScanShowsARegisteredFixtureInstallation)
 TEST_F(FilesPage, SelectingTheTabAgainKeepsTheRowsAndTheirRecords)
 {
     BuildFixtureInstallation();
-    m_page->SetPainterNeedsFill(true);
-    m_page->FillTree();
+    m_page->Show(&m_inventory);
     HWND tree = m_page->Tree();
     const std::vector<Row> before = Rows(tree);
     TreeView_Expand(tree, before[1].item, TVE_EXPAND); // the user opens a folder
@@ -341,18 +341,15 @@ TEST_F(FilesPage, SelectingTheTabAgainKeepsTheRowsAndTheirRecords)
     }
     EXPECT_TRUE(after[1].expanded);
 
-    // A scan's refill and the clear step do rebuild it.
-    m_page->DeleteTreeItems();
-    m_page->ClearPainterItems();
-    m_page->SetPainterNeedsFill(true);
-    m_page->FillTree();
+    // Showing the inventory again (a scan's refill) and the clear step do rebuild it.
+    m_page->Show(&m_inventory);
     EXPECT_EQ(Rows(tree).size(), before.size());
     EXPECT_FALSE(Rows(tree)[1].expanded);
     m_page->Clear();
     const std::vector<Row> cleared = Rows(tree);
     ASSERT_EQ(cleared.size(), 1u);
     EXPECT_EQ(cleared[0].text, "< No information >");
-    EXPECT_TRUE(m_page->Model().Root().Folders().IsEmpty());
+    EXPECT_EQ(m_page->Model(), nullptr);
 }
 
 TEST_F(FilesPage, NothingToShowGivesTheSingleNoInformationRow)
@@ -379,9 +376,9 @@ TEST_F(FilesPage, NothingToShowGivesTheSingleNoInformationRow)
     for (const Case& c : cases)
     {
         m_page->Clear();
-        c.build(m_page->Model().Root(), Dir());
-        m_page->SetPainterNeedsFill(true);
-        m_page->FillTree();
+        m_inventory.Clear();
+        c.build(m_inventory.Root(), Dir());
+        m_page->Show(&m_inventory);
         const std::vector<Row> rows = Rows(m_page->Tree());
         ASSERT_EQ(rows.size(), 1u) << c.what;
         EXPECT_EQ(rows[0].text, "< No information >") << c.what;
@@ -414,8 +411,7 @@ std::set<COLORREF> PaintedColours(HWND tree, HTREEITEM item)
 TEST_F(FilesPage, SelectedLibraryRowKeepsDarkBlueOnLightBlue)
 {
     BuildFixtureInstallation();
-    m_page->SetPainterNeedsFill(true);
-    m_page->FillTree();
+    m_page->Show(&m_inventory);
     HWND tree = m_page->Tree();
     std::vector<Row> rows = Rows(tree);
     TreeView_Expand(tree, rows[1].item, TVE_EXPAND);
@@ -484,8 +480,7 @@ class DeleteWatch
 TEST_F(FilesPage, EmptyingTheTreeNeverLeavesARowWithARecord)
 {
     BuildFixtureInstallation();
-    m_page->SetPainterNeedsFill(true);
-    m_page->FillTree();
+    m_page->Show(&m_inventory);
     HWND tree = m_page->Tree();
     const std::size_t rows = Rows(tree).size();
 
@@ -502,9 +497,9 @@ TEST_F(FilesPage, EmptyingTheTreeNeverLeavesARowWithARecord)
     m_page->FillTree(); // rebuilds, deleting the old rows first
     EXPECT_EQ(watch.deleted, static_cast<int>(rows));
     m_page->Clear();
+    m_inventory.Clear();
     AddFixtureModel();
-    m_page->SetPainterNeedsFill(true);
-    m_page->FillTree();
+    m_page->Show(&m_inventory);
     const std::size_t second = Rows(tree).size();
     m_page->Clear();
     EXPECT_EQ(watch.deleted, static_cast<int>(2 * rows + 1 + second))

@@ -172,37 +172,18 @@ TEST(FileInfo, InfoLinesIterateAndCopiesStartAtTheFirstLine)
     EXPECT_EQ(InfoLines(assigned), InfoLines(file));
 }
 
-TEST(DriverFileList, EmptiedWhenTheInventoryIsClearedOrDestroyed)
+TEST(DriverFileList, EmptiedWhenTheInventoryIsCleared)
 {
-    DriverFileList.Clear();
-    auto hand = []
-    { DriverFileList.Add(std::make_unique<FileInfo>(L"C:\\Orvo\\UsbDmx.dll", L"UsbDmx.dll")); };
-    {
-        ApplicationsInfo info;
-        hand();
-        hand();
-        info.Clear();
-        EXPECT_EQ(DriverFileList.Count(), 0u);
-        EXPECT_EQ(info.Root().Options(), 1u);
-        hand();
-    }
-    EXPECT_EQ(DriverFileList.Count(), 0u);
-
+    ApplicationsInfo info;
+    auto hand = [&info]
+    { info.DriverFileList().Add(std::make_unique<FileInfo>(L"C:\\Orvo\\UsbDmx.dll", L"UsbDmx.dll")); };
     hand();
-    {
-        FolderContent plain(L"C:\\Orvo", L"", L"Orvo", 6, false);
-        FolderContent markedRoot(L"", L"", L"Root", 1, true);
-        (void)plain;
-        (void)markedRoot;
-        // Only the root's end clears the hand-over list; a plain folder's does not.
-    }
-    EXPECT_EQ(DriverFileList.Count(), 0u);
     hand();
-    {
-        FolderContent plain(L"C:\\Orvo", L"", L"Orvo", 6, false);
-    }
-    EXPECT_EQ(DriverFileList.Count(), 1u);
-    DriverFileList.Clear();
+    info.Clear();
+    EXPECT_EQ(info.DriverFileList().Count(), 0u);
+    EXPECT_EQ(info.Root().Options(), 1u);
+    hand();
+    EXPECT_EQ(info.DriverFileList().Count(), 1u);
 }
 
 // ---- facts of real files ----

@@ -90,15 +90,11 @@ class ProcessorTest : public OrvoTest::TempDirTest
         m_install = PathOf(L"Install");
         ASSERT_TRUE(::CreateDirectoryW(m_install.c_str(), nullptr));
         m_files = std::make_unique<Misc::TmpFileManager>();
-        LogFilesInfo::Clear();
-        DriverFileList.Clear();
     }
     void TearDown() override
     {
         m_folder.reset();
         m_files.reset();
-        LogFilesInfo::Clear();
-        DriverFileList.Clear();
         TempDirTest::TearDown();
     }
     void Put(const std::wstring& relative, const std::string& bytes)
@@ -130,13 +126,14 @@ class ProcessorTest : public OrvoTest::TempDirTest
     V LogPaths()
     {
         V paths;
-        LogFilesInfo::LogFileEntryList.ForEach([&](const LogFilesInfo::LogFileEntry& e)
-                                               { paths.push_back(e.Path()); });
+        m_logs.ForEachEntry([&](const LogFilesInfo::LogFileEntry& e) { paths.push_back(e.Path()); });
         return paths;
     }
 
     std::wstring m_install;
     std::unique_ptr<Misc::TmpFileManager> m_files;
+    Misc::List<FileInfo> m_driverFiles;
+    LogFilesInfo m_logs;
     std::unique_ptr<FolderContent> m_folder = std::make_unique<FolderContent>(L"", L"", L"Test", 6, false);
 };
 
@@ -158,7 +155,7 @@ TEST_F(ProcessorTest, LoadTestSaysWhetherTheLibraryLoads)
 
 TEST_F(ProcessorTest, DllProcessorTestsHandsOverOrOnlyRecords)
 {
-    auto dll = std::make_unique<DllProcessor>();
+    auto dll = std::make_unique<DllProcessor>(&m_driverFiles);
     dll->AddRule(L"*", L"TarvikUSB.dll", CommonProcessor::HandOver);
     dll->AddRule(L"*", L"SkarvelReader.dll", 0);
     dll->AddPassiveRule(L"Skip", L"*", CommonProcessor::Prefix | CommonProcessor::Decline);
@@ -177,9 +174,9 @@ TEST_F(ProcessorTest, DllProcessorTestsHandsOverOrOnlyRecords)
     EXPECT_TRUE(Offer(L"", L"other.dll"));
     EXPECT_TRUE(Offer(L"Skip", L"declined.dll")); // recorded by the generic processor
 
-    ASSERT_EQ(DriverFileList.Count(), 1u);
-    EXPECT_EQ(DriverFileList.First()->FullPath(), m_install + L"\\Drivers\\TarvikUSB.dll");
-    EXPECT_EQ(DriverFileList.First()->Version(), L"5.0.0.7");
+    ASSERT_EQ(m_driverFiles.Count(), 1u);
+    EXPECT_EQ(m_driverFiles.First()->FullPath(), m_install + L"\\Drivers\\TarvikUSB.dll");
+    EXPECT_EQ(m_driverFiles.First()->Version(), L"5.0.0.7");
     V driverLines = LinesOf(L"TarvikUSB.dll");
     EXPECT_EQ(driverLines.size(), 6u); // the version lines only, no load test
     V readerLines = LinesOf(L"SkarvelReader.dll");
@@ -230,7 +227,7 @@ TEST_F(ProcessorTest, TextProcessorsRecordTheirExtensionWithContent)
 
 TEST_F(ProcessorTest, LogProcessorAddsEachExistingLogOnceAndPassesOn)
 {
-    auto log = std::make_unique<LogProcessor>();
+    auto log = std::make_unique<LogProcessor>([this](const std::wstring& path) { m_logs.Add(path); });
     log->AddRule(L"", L"*.exe", 0);
     log->AddPassiveRule(L"*", L"*.exe", CommonProcessor::Prefix);
     m_folder->AddProcessor(std::move(log));
@@ -248,7 +245,7 @@ TEST_F(ProcessorTest, LogProcessorAddsEachExistingLogOnceAndPassesOn)
     EXPECT_TRUE(m_folder->Files().IsEmpty());
 
     m_files.reset(); // without a shared manager nothing is looked up
-    LogFilesInfo::Clear();
+    m_logs.Clear();
     EXPECT_FALSE(Offer(L"", L"Viewer.exe"));
     EXPECT_TRUE(LogPaths().empty());
 }

@@ -119,13 +119,11 @@ class InstallScanTest : public OrvoTest::TempDirTest
         TempDirTest::SetUp();
         RemoveProductKeys();
         m_files = std::make_unique<Misc::TmpFileManager>();
-        LogFilesInfo::Clear();
     }
     void TearDown() override
     {
         m_info.reset();
         m_files.reset();
-        LogFilesInfo::Clear();
         RemoveProductKeys();
         TempDirTest::TearDown();
     }
@@ -235,6 +233,7 @@ class InstallScanTest : public OrvoTest::TempDirTest
 
     std::unique_ptr<Misc::TmpFileManager> m_files;
     std::unique_ptr<ApplicationsInfo> m_info = std::make_unique<ApplicationsInfo>();
+    LogFilesInfo m_logs;
 };
 
 TEST_F(InstallScanTest, FindsEveryRegisteredFolderAndRecordsWhatItsChainAccepts)
@@ -276,7 +275,7 @@ TEST_F(InstallScanTest, FindsEveryRegisteredFolderAndRecordsWhatItsChainAccepts)
     SetValue(ProductKeyReader::kView32, L"Tarvik", L"Orvo", 0x600, L"InstallPathPro", PathOf(L"Gone"));
 
     RecordingStatus status;
-    m_info->Scan(&status);
+    m_info->Scan(&status, [&](const std::wstring& path) { m_logs.Add(path); });
     // The 64-bit view is read first where there is one, so its label wins.
     const std::wstring proLabel = Misc::IsNative64BitArchitecture(Misc::NativeProcessorArchitecture())
                                       ? L"Velmora 6 Pro [64]"
@@ -298,8 +297,8 @@ TEST_F(InstallScanTest, FindsEveryRegisteredFolderAndRecordsWhatItsChainAccepts)
         File(proLabel, L"", L"xerces-c_2_6.dll")->InfoLines().front().rfind(L"Load failed: 0000007E ", 0),
         0u);
     EXPECT_TRUE(File(proLabel, L"", L"Other.dll")->InfoLines().empty());
-    ASSERT_EQ(DriverFileList.Count(), 1u);
-    EXPECT_EQ(DriverFileList.First()->FullPath(), pro + L"\\Drivers\\TarvikUSB.dll");
+    ASSERT_EQ(m_info->DriverFileList().Count(), 1u);
+    EXPECT_EQ(m_info->DriverFileList().First()->FullPath(), pro + L"\\Drivers\\TarvikUSB.dll");
 
     EXPECT_EQ(Content(L"Velmora 6 Libraries [32]"), (V{L"docs\\", L"docs\\readme.txt"}));
     EXPECT_EQ(File(L"Velmora 6 Libraries [32]", L"docs", L"readme.txt")->InfoLines(),
@@ -316,8 +315,7 @@ TEST_F(InstallScanTest, FindsEveryRegisteredFolderAndRecordsWhatItsChainAccepts)
 
     // Both programs named Viewer share one log; the program in a sub-folder has none looked up.
     V logs;
-    LogFilesInfo::LogFileEntryList.ForEach([&](const LogFilesInfo::LogFileEntry& e)
-                                           { logs.push_back(e.Path()); });
+    m_logs.ForEachEntry([&](const LogFilesInfo::LogFileEntry& e) { logs.push_back(e.Path()); });
     ASSERT_EQ(logs.size(), 1u);
     EXPECT_TRUE(Misc::EqualsNoCase(logs[0], PathOf(L"Viewer.log"))) << Narrow(logs[0]);
 
@@ -332,7 +330,7 @@ TEST_F(InstallScanTest, FindsEveryRegisteredFolderAndRecordsWhatItsChainAccepts)
     RemoveProductKeys();
     m_info->Scan(nullptr);
     EXPECT_EQ(TopLabels(), V{L"Orvo Diag"});
-    EXPECT_TRUE(DriverFileList.IsEmpty());
+    EXPECT_TRUE(m_info->DriverFileList().IsEmpty());
 }
 
 TEST_F(InstallScanTest, TheProgramsOwnFolderIsListedOnceWhateverItsSpelling)

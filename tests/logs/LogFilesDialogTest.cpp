@@ -22,15 +22,6 @@ namespace
 using namespace std::string_literals;
 using OrvoTest::Narrow;
 
-class RecordingSink : public IStatusInfo
-{
-  public:
-    void ShowActivity(const wchar_t* text) override { activities.push_back(Narrow(text)); }
-    void SetStatus(const wchar_t*) override {}
-    void Tick(bool) override {}
-    std::vector<std::string> activities;
-};
-
 const wchar_t kNoLog[] = L"No LOG information available.";
 const wchar_t kUnable[] = L"Unable to load the LOG file.";
 
@@ -52,7 +43,6 @@ class LogFilesPage : public OrvoTest::TempDirTest
     {
         TempDirTest::SetUp();
         ASSERT_NE(s_host, nullptr);
-        LogFilesInfo::LogFileEntryList.Clear();
         m_page = std::make_unique<CLogFilesDialog>(s_host);
         ASSERT_TRUE(m_page->Create(s_host, IDD_LOGFILES_PAGE));
         m_previousShell = SetShellOpenHandler([this](const std::wstring& path) { m_opened.push_back(path); });
@@ -61,7 +51,6 @@ class LogFilesPage : public OrvoTest::TempDirTest
     {
         SetShellOpenHandler(m_previousShell);
         m_page.reset();
-        LogFilesInfo::LogFileEntryList.Clear();
         TempDirTest::TearDown();
     }
 
@@ -101,13 +90,15 @@ class LogFilesPage : public OrvoTest::TempDirTest
                        reinterpret_cast<LPARAM>(OpenButton()));
     }
     bool OpenEnabled() const { return ::IsWindowEnabled(OpenButton()) != FALSE; }
-    // The scan sequence's two steps, with the installed-files scan's finds in between.
-    void NewScan(const std::vector<std::wstring>& found, IStatusInfo* sink = nullptr)
+    // What a scan does with the page: it lets go of the model, which is emptied and
+    // filled by the installed-files scan, and then shows it.
+    void NewScan(const std::vector<std::wstring>& found)
     {
         m_page->Clear();
+        m_model.Clear();
         for (const std::wstring& path : found)
-            m_page->Model().Add(path);
-        m_page->Scan(sink);
+            m_model.Add(path);
+        m_page->Show(&m_model);
     }
     std::wstring Log(const wchar_t* name, const std::string& bytes)
     {
@@ -117,6 +108,7 @@ class LogFilesPage : public OrvoTest::TempDirTest
     }
 
     static HWND s_host;
+    LogFilesInfo m_model;
     std::unique_ptr<CLogFilesDialog> m_page;
     std::vector<std::wstring> m_opened;
     ShellOpenHandler m_previousShell;
@@ -127,9 +119,7 @@ TEST_F(LogFilesPage, NothingFoundShowsThePlaceholderWithOpenDisabled)
 {
     EXPECT_EQ(ViewText(), kNoLog);
     EXPECT_FALSE(OpenEnabled());
-    RecordingSink sink;
-    NewScan({}, &sink);
-    EXPECT_EQ(sink.activities, std::vector<std::string>{"SCANNING LOG FILES ..."});
+    NewScan({});
     EXPECT_TRUE(Items().empty());
     EXPECT_EQ(Current(), CB_ERR);
     EXPECT_EQ(ViewText(), kNoLog);
@@ -166,7 +156,7 @@ TEST_F(LogFilesPage, EveryScanEndsWithTheFirstLogShown)
     EXPECT_TRUE(Items().empty());
     EXPECT_EQ(ViewText(), kNoLog);
     EXPECT_FALSE(OpenEnabled());
-    EXPECT_EQ(m_page->Model().Count(), 0u);
+    EXPECT_EQ(m_page->Model(), nullptr);
     NewScan({viewer, editor});
     EXPECT_EQ(Current(), 0);
     EXPECT_EQ(ViewText(), L"viewer 1\r\nviewer 2\r\n");

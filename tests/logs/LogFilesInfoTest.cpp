@@ -23,9 +23,6 @@ std::vector<std::wstring> Paths(LogFilesInfo& info)
 
 class LogFilesModel : public ::testing::Test
 {
-  protected:
-    void SetUp() override { LogFilesInfo::LogFileEntryList.Clear(); }
-    void TearDown() override { LogFilesInfo::LogFileEntryList.Clear(); }
 };
 
 TEST(EqualsAsciiNoCase, FoldsOnlyAsciiLetters)
@@ -80,22 +77,20 @@ TEST_F(LogFilesModel, EntryDerivesFileNameAndFolder)
     EXPECT_EQ(info.Next(), nullptr);
 }
 
-TEST_F(LogFilesModel, ListIsSharedClearedAndEmptiedWithTheModel)
+// Each model has its own list: one collection's log files never show in another's.
+TEST_F(LogFilesModel, EachModelOwnsItsListAndClearEmptiesIt)
 {
-    {
-        LogFilesInfo first;
-        first.Add(L"C:\\Temp\\a.log");
-        LogFilesInfo second; // the program has one, but the list belongs to the process
-        EXPECT_EQ(second.Count(), 1u);
-        second.Add(L"C:\\TEMP\\A.LOG");
-        EXPECT_EQ(first.Count(), 1u);
-        first.Clear();
-        EXPECT_EQ(second.Count(), 0u);
-        EXPECT_EQ(second.First(), nullptr);
-        second.Add(L"C:\\Temp\\b.log");
-        EXPECT_EQ(first.Count(), 1u);
-    }
-    EXPECT_EQ(LogFilesInfo::LogFileEntryList.Count(), 0u);
+    LogFilesInfo first;
+    first.Add(L"C:\\Temp\\a.log");
+    LogFilesInfo second;
+    EXPECT_EQ(second.Count(), 0u);
+    second.Add(L"C:\\TEMP\\A.LOG");
+    EXPECT_EQ(first.Count(), 1u);
+    EXPECT_EQ(second.Count(), 1u);
+    first.Clear();
+    EXPECT_EQ(first.Count(), 0u);
+    EXPECT_EQ(first.First(), nullptr);
+    EXPECT_EQ(second.Count(), 1u);
 }
 
 TEST_F(LogFilesModel, AddDuringIterationDoesNotMoveTheCursor)
@@ -113,16 +108,8 @@ TEST_F(LogFilesModel, AddDuringIterationDoesNotMoveTheCursor)
 class LogFilesOnDisk : public OrvoTest::TempDirTest
 {
   protected:
-    void SetUp() override
-    {
-        OrvoTest::TempDirTest::SetUp();
-        LogFilesInfo::LogFileEntryList.Clear();
-    }
-    void TearDown() override
-    {
-        LogFilesInfo::LogFileEntryList.Clear();
-        OrvoTest::TempDirTest::TearDown();
-    }
+    void SetUp() override { OrvoTest::TempDirTest::SetUp(); }
+    void TearDown() override { OrvoTest::TempDirTest::TearDown(); }
 };
 
 TEST_F(LogFilesOnDisk, ProductLogsStayOnlyStagedFilesAreReleased)

@@ -37,13 +37,11 @@ class LogFilesSection : public ::testing::Test
     {
         m_com = std::make_unique<Misc::ComScope>(COINIT_APARTMENTTHREADED);
         ASSERT_TRUE(m_com->Started());
-        LogFilesInfo::LogFileEntryList.Clear();
         m_document = std::make_unique<Misc::XML_Document>();
         ASSERT_TRUE(m_document->Create());
     }
     void TearDown() override
     {
-        LogFilesInfo::LogFileEntryList.Clear();
         m_document.reset(); // the DOM goes before COM does
         m_com.reset();
     }

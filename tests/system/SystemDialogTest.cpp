@@ -139,6 +139,7 @@ class SystemPage : public ::testing::Test
 
     static HWND s_hostWindow;
     static std::unique_ptr<Misc::WinsockScope> s_winsock;
+    SystemInfo m_model;
     std::unique_ptr<CSystemDialog> m_page;
 };
 HWND SystemPage::s_hostWindow = nullptr;
@@ -170,8 +171,8 @@ TEST_F(SystemPage, TreeFontIsLightConsolas)
 
 TEST_F(SystemPage, ModelShownWithItsExpansionStatesAndRebuiltOnEveryFill)
 {
-    SystemTest::BuildSampleModel(m_page->Model());
-    m_page->FillTree();
+    SystemTest::BuildSampleModel(m_model);
+    m_page->Show(&m_model);
     EXPECT_EQ(Join(Snapshot(m_page->Tree())), Join(kSampleTree));
     const std::size_t records = m_page->Painter().ItemCount();
     EXPECT_EQ(records, kSampleTree.size()) << "every System row carries a record";
@@ -189,14 +190,14 @@ TEST_F(SystemPage, ModelShownWithItsExpansionStatesAndRebuiltOnEveryFill)
 
     m_page->Clear();
     EXPECT_EQ(Join(Snapshot(tree)), Join(kEmptyTree));
-    EXPECT_FALSE(m_page->Model().Os().scanned);
-    EXPECT_TRUE(m_page->Model().Adapters().IsEmpty());
+    EXPECT_EQ(m_page->Model(), nullptr);
 }
 
 TEST_F(SystemPage, ScanCollectsAndShowsTheRealFacts)
 {
     RecordingSink sink;
-    m_page->Scan(&sink);
+    m_model.Scan(&sink);
+    m_page->Show(&m_model);
     EXPECT_EQ(sink.activities, (std::vector<std::string>{"SCANNING SYSTEM ...", "SCANNING ADAPTERS ..."}));
     EXPECT_GE(sink.bigTicks, 4) << "three for the facts, one per adapter record";
     EXPECT_TRUE(sink.statuses.empty());
@@ -214,7 +215,8 @@ TEST_F(SystemPage, ScanCollectsAndShowsTheRealFacts)
     EXPECT_EQ(lines[6].rfind("    Name: ", 0), 0u) << lines[6];
     EXPECT_NE(Join(lines).find("+ IP Addresses #13"), std::string::npos) << Join(lines);
 
-    m_page->Scan(nullptr); // without a sink
+    m_model.Scan(nullptr); // without a sink
+    m_page->Show(&m_model);
     EXPECT_EQ(Snapshot(m_page->Tree())[0], "+ Windows OS #11");
 }
 
