@@ -198,7 +198,7 @@ def dump_and_exit(window, label):
     finally:
         if window.poll() is None:
             window.kill()
-    return dumped.stdout.decode("utf-8", "replace").split("\n")
+    return dumped.stdout.decode("utf-8", "replace").replace("\r\n", "\n").split("\n")
 
 
 def check_opened(scanned, archive, label, *args, drop=False):
