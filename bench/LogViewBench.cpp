@@ -1,18 +1,22 @@
 // Time to show log files of several sizes in the Log Files page: the real page on a
-// visible window, from the scan step that selects the log to the view painted.
-// Usage: orvo_logview_bench FOLDER [--no-limit] [--utf16] [MiB ...]
-// (default sizes 1 16 64 256). Writes FOLDER\view_<MiB>.log once per size, then prints
-// one line per size, the last lines in the form "RESULT mib=... seconds=...".
-// --no-limit shows every log whole, to measure where the view's limit should be.
+// visible window, from the scan step that selects the log until the view has painted,
+// then a search for a text that only the log's last line holds, and the peak working
+// set. Usage: orvo_logview_bench FOLDER [--utf16] [MiB ...] (default sizes 1 16 64).
+// Writes FOLDER\view_<MiB>.log once per size and prints one line per size, then
+// "RESULT mib=... seconds=... cpu=... find=... peak_mib=..." lines (cpu: the processor
+// seconds the showing took).
+// orvo_logview_bench --bare-list ROWS ... times a bare list view of one column that is
+// given ROWS rows by count (the choice of the view's control rests on it).
 
 #include "logs/LogFileReader.h"
 #include "logs/LogFilesDialog.h"
 #include "misc/Handles.h"
+#include "PeakMemory.h"
 #include "resource.h"
 
 #include <windows.h>
 
-#include <psapi.h>
+#include <commctrl.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -37,7 +41,7 @@ struct XorShift
 };
 
 // Lines like the product's log files, CR LF ended, about 90 bytes each.
-std::string LogLines(XorShift& rng, std::size_t bytes)
+std::string GeneratedLines(XorShift& rng, std::size_t bytes)
 {
     static const char* const levels[] = {"INFO ", "DEBUG", "WARN ", "ERROR"};
     static const char* const words[] = {"scene", "fixture", "universe", "channel", "patch",  "cue",
@@ -64,6 +68,10 @@ std::string LogLines(XorShift& rng, std::size_t bytes)
     return text;
 }
 
+// The one line that the search looks for; no generated line holds its words.
+const char kLastLine[] = "12:00:00.000 INFO  [1000] the last line of the benchmark log\r\n";
+
+// Lines like the product's, then kLastLine.
 bool WriteLog(const std::wstring& path, std::uint64_t mib, bool utf16)
 {
     Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -75,9 +83,10 @@ bool WriteLog(const std::wstring& path, std::uint64_t mib, bool utf16)
     DWORD written = 0;
     if (utf16 && !::WriteFile(file.Get(), "\xFF\xFE", 2, &written, nullptr))
         return false;
-    for (std::uint64_t done = 0; done < (mib << 20); done += utf16 ? 2 * chunk : chunk)
+    for (std::uint64_t done = 0; done <= (mib << 20); done += utf16 ? 2 * chunk : chunk)
     {
-        std::string bytes = LogLines(rng, chunk);
+        std::string bytes = done + chunk * (utf16 ? 2 : 1) <= (mib << 20) ? GeneratedLines(rng, chunk)
+                                                                          : "\r\n" + std::string(kLastLine);
         if (utf16)
         {
             std::string wide(bytes.size() * 2, '\0');
@@ -109,13 +118,38 @@ void Pump()
     }
 }
 
-double PeakMiB()
+// Seconds of processor time the whole process has used: on a shared, loaded machine
+// the wall-clock figures say more about the other processes than about the view.
+double ProcessCpu()
 {
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof counters;
-    if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters))
+    FILETIME created, exited, kernel, user;
+    if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user))
         return 0;
-    return double(counters.PeakPagefileUsage) / 1048576.0;
+    const auto seconds = [](const FILETIME& t)
+    { return (static_cast<double>(t.dwHighDateTime) * 4294967296.0 + t.dwLowDateTime) / 1e7; };
+    return seconds(kernel) + seconds(user);
+}
+
+// A plain owner-data list view of one column, `rows` rows, the last in view, painted.
+double BareList(HWND host, int rows)
+{
+    RECT client = {};
+    ::GetClientRect(host, &client);
+    const double start = Now();
+    HWND list = ::CreateWindowExW(0, WC_LISTVIEWW, L"",
+                                  WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDATA | LVS_NOCOLUMNHEADER, 0,
+                                  0, client.right, client.bottom, host, nullptr, nullptr, nullptr);
+    LVCOLUMNW column = {};
+    column.mask = LVCF_WIDTH;
+    column.cx = 800;
+    ::SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+    ::SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(rows), 0);
+    ::SendMessageW(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(rows - 1), FALSE);
+    ::UpdateWindow(list);
+    Pump();
+    const double seconds = Now() - start;
+    ::DestroyWindow(list);
+    return seconds;
 }
 
 } // namespace
@@ -124,27 +158,34 @@ int wmain(int argc, wchar_t** argv)
 {
     if (argc < 2)
     {
-        std::fwprintf(stderr, L"usage: orvo_logview_bench FOLDER [--no-limit] [--utf16] [MiB ...]\n");
+        std::fwprintf(stderr,
+                      L"usage: orvo_logview_bench FOLDER [--utf16] [MiB ...] | --bare-list ROWS ...\n");
         return 2;
     }
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    HWND host = ::CreateWindowExW(0, L"STATIC", L"Log Files", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1000,
+                                  700, nullptr, nullptr, nullptr, nullptr);
+    if (std::wcscmp(argv[1], L"--bare-list") == 0)
+    {
+        for (int i = 2; i < argc; ++i)
+            std::wprintf(L"RESULT bare_rows=%ls seconds=%.4f\n", argv[i], BareList(host, _wtoi(argv[i])));
+        return 0;
+    }
     const std::wstring folder = argv[1];
-    bool limited = true, utf16 = false;
+    bool utf16 = false;
     std::vector<std::uint64_t> sizes;
     for (int i = 2; i < argc; ++i)
     {
-        if (std::wcscmp(argv[i], L"--no-limit") == 0)
-            limited = false;
-        else if (std::wcscmp(argv[i], L"--utf16") == 0)
+        if (std::wcscmp(argv[i], L"--utf16") == 0)
             utf16 = true;
         else
             sizes.push_back(std::wcstoull(argv[i], nullptr, 10));
     }
     if (sizes.empty())
-        sizes = {1, 16, 64, 256};
+        sizes = {1, 16, 64};
     ::CreateDirectoryW(folder.c_str(), nullptr);
 
-    HWND host = ::CreateWindowExW(0, L"STATIC", L"Log Files", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1000,
-                                  700, nullptr, nullptr, nullptr, nullptr);
     LogFilesInfo model; // outlives the page, which shows it
     CLogFilesDialog page(host);
     if (!host || !page.Create(host, IDD_LOGFILES_PAGE))
@@ -156,13 +197,10 @@ int wmain(int argc, wchar_t** argv)
     ::GetClientRect(host, &client);
     ::MoveWindow(page.GetHwnd(), 0, 0, client.right, client.bottom, TRUE);
     ::ShowWindow(page.GetHwnd(), SW_SHOW);
-    if (!limited)
-        page.SetViewLimit(std::numeric_limits<std::uint64_t>::max());
     Pump();
 
-    std::wprintf(L"limit %ls, %ls text\n", limited ? L"16 MiB" : L"none", utf16 ? L"UTF-16" : L"ANSI");
-    std::wprintf(L"%8ls %12ls %12ls %12ls %14ls\n", L"MiB", L"read+decode", L"show", L"view chars",
-                 L"peak commit");
+    std::wprintf(L"%ls text\n", utf16 ? L"UTF-16" : L"ANSI");
+    std::wprintf(L"%8ls %10ls %10ls %10ls %14ls\n", L"MiB", L"show", L"find", L"rows", L"peak working");
     for (std::uint64_t mib : sizes)
     {
         const std::wstring path =
@@ -174,27 +212,34 @@ int wmain(int argc, wchar_t** argv)
         }
         page.Clear();
         Pump();
-        double start = Now();
-        std::wstring text;
-        ReadLogViewText(path, limited ? kLogViewLimit : std::numeric_limits<std::uint64_t>::max(), text);
-        const double decode = Now() - start;
-        text = std::wstring();
-
         model.Clear();
         model.Add(path);
-        start = Now();
+        double start = Now();
+        const double cpuStart = ProcessCpu();
         page.Show(&model);
-        ::UpdateWindow(host);
+        while (page.View().Loading())
+        {
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            Pump();
+        }
         ::RedrawWindow(page.GetHwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         Pump();
         const double shown = Now() - start;
-        const LRESULT chars = ::SendMessageW(page.GetDlgItem(IDC_LOG_TEXT), WM_GETTEXTLENGTH, 0, 0);
-        std::wprintf(L"%8llu %11.3fs %11.3fs %12ld %10.1f MiB\n", static_cast<unsigned long long>(mib),
-                     decode, shown, static_cast<long>(chars), PeakMiB());
+        const double cpu = ProcessCpu() - cpuStart;
+        // From the last row, where a load leaves the keyboard, round the end to it again:
+        // every row is searched.
+        start = Now();
+        const bool found = page.View().Find(L"THE LAST LINE of the benchmark", true);
+        const double find = Now() - start;
+        const std::size_t rows = page.View().RowCount();
+        std::wprintf(L"%8llu %9.3fs %9.3fs %10zu %10.1f MiB%ls\n", static_cast<unsigned long long>(mib),
+                     shown, find, rows, PeakMiB(), found ? L"" : L"  (last line NOT found)");
+        std::wprintf(L"RESULT mib=%llu seconds=%.3f cpu=%.3f find=%.3f found=%d peak_mib=%.1f\n",
+                     static_cast<unsigned long long>(mib), shown, cpu, find, found ? 1 : 0, PeakMiB());
         std::fflush(stdout);
-        ::DeleteFileW(path.c_str()); // reopened by nothing: the page holds no handle
+        page.Clear();
+        ::DeleteFileW(path.c_str()); // the page holds no handle of it
     }
-    page.Clear();
     ::DestroyWindow(host);
     return 0;
 }

@@ -1,10 +1,10 @@
-// Time FileDigestText takes to digest one file, several rounds; the file is read once
+// Time the one-pass file facts take to digest one file, several rounds; the file is read once
 // before the rounds so that every round reads it from the cache, as md5sum does in the
 // same run. Usage: orvo_md5_bench FILE [ROUNDS]
 // Prints one line per round and last "RESULT seconds=<median> bytes=<size> digest=<hex>".
 
 #include "BenchClock.h"
-#include "inventory/MD5.h"
+#include "inventory/FileFacts.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -28,13 +28,13 @@ int wmain(int argc, wchar_t** argv)
     const unsigned long long bytes =
         (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 
-    std::wstring digest;
-    FileDigestText(path, digest); // warms the cache
+    std::wstring digest = ReadFileFacts(path).digest; // warms the cache
     std::vector<double> times;
     for (int round = 0; round < rounds; ++round)
     {
         const double start = BenchNow();
-        if (!FileDigestText(path, digest))
+        digest = ReadFileFacts(path).digest;
+        if (digest.empty())
         {
             std::fputs("cannot digest the file\n", stderr);
             return 1;

@@ -21,6 +21,9 @@
 // Window-menu command of the About entry (low four bits clear, as system commands need).
 #define IDM_ABOUTBOX 0x0010
 
+// About box (dialog 100): the build's full version, machine type and date.
+#define IDC_ABOUT_BUILD 1101
+
 // Main window (dialog 102).
 #define IDC_TAB_STRIP 1001 // placeholder, then the tab strip itself
 #define IDC_STATUS 1003    // status line
@@ -46,6 +49,20 @@
 #define IDC_LOG_TEXT 1017
 #define IDC_LOG_LABEL 1018
 #define IDC_LOG_OPEN 1019
+// The find row that takes the selector row's place (hidden until Ctrl+F).
+#define IDC_LOG_FIND_LABEL 1020
+#define IDC_LOG_FIND 1021
+#define IDC_LOG_FIND_STATUS 1022
+
+// The find row of the tree pages, made by the page itself below its tree.
+#define IDC_FIND_LABEL 1030
+#define IDC_FIND_TEXT 1031
+#define IDC_FIND_RESULT 1032
+
+// Context-menu commands of the tree pages' rows.
+#define IDM_COPY_ROW 32801
+#define IDM_COPY_MD5 32802
+#define IDM_COPY_PATH 32803
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

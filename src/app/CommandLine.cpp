@@ -6,8 +6,6 @@
 
 #include <shellapi.h>
 
-#include <cwctype>
-
 const wchar_t kUsageLine[] = L"Usage: OrvoDiag.exe [/save [PATH] | [/open] ARCHIVE] [/?]";
 
 const wchar_t kUsageText[] =
@@ -36,13 +34,10 @@ bool IsOption(const std::wstring& arg)
     return arg.size() >= 2 && (arg[0] == L'/' || arg[0] == L'-');
 }
 
-// The option's name without its "/" or "-", in lower case (options are ASCII).
-std::wstring OptionName(const std::wstring& arg)
+// Whether the option, without its "/" or "-", is `name` (letter case ignored).
+bool IsOptionNamed(const std::wstring& arg, const wchar_t* name)
 {
-    std::wstring name = arg.substr(1);
-    for (wchar_t& c : name)
-        c = static_cast<wchar_t>(std::towlower(c));
-    return name;
+    return Misc::EqualsNoCase(arg.substr(1), name);
 }
 
 CommandLine Error(const std::wstring& text)
@@ -61,7 +56,7 @@ CommandLine Error(const std::wstring& text)
 CommandLine ParseCommandLine(const std::vector<std::wstring>& args, const FileCheck& isFile)
 {
     for (const std::wstring& arg : args)
-        if (IsOption(arg) && (OptionName(arg) == L"?" || OptionName(arg) == L"help"))
+        if (IsOption(arg) && (IsOptionNamed(arg, L"?") || IsOptionNamed(arg, L"help")))
             return CommandLine{CommandLine::Mode::Usage, {}, {}};
     if (args.size() == 1 && !IsOption(args[0]) && isFile && isFile(args[0]))
         return CommandLine{CommandLine::Mode::Open, args[0], {}};
@@ -72,11 +67,10 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& args, const FileCh
     {
         if (IsOption(arg))
         {
-            const std::wstring name = OptionName(arg);
-            if (name != L"save" && name != L"open")
+            const bool save = IsOptionNamed(arg, L"save");
+            if (!save && !IsOptionNamed(arg, L"open"))
                 return Error(L"Unknown option: " + arg);
-            const CommandLine::Mode mode =
-                name == L"save" ? CommandLine::Mode::Save : CommandLine::Mode::Open;
+            const CommandLine::Mode mode = save ? CommandLine::Mode::Save : CommandLine::Mode::Open;
             if (result.mode == mode)
                 return Error(L"The option " + arg + L" is given twice.");
             if (result.mode != CommandLine::Mode::Window)
@@ -100,8 +94,7 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& args, const FileCh
 
 bool IsExistingFile(const std::wstring& path)
 {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return Misc::PathExists(path) && !Misc::DirectoryExists(path);
 }
 
 std::vector<std::wstring> ProcessArguments()
@@ -118,32 +111,18 @@ std::vector<std::wstring> ProcessArguments()
 namespace
 {
 
-std::wstring ErrorText(DWORD code)
-{
-    std::wstring text;
-    Misc::SystemErrorText(code, text);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
-        text.pop_back();
-    return text.empty() ? Misc::Format(L"error %lu", code) : text;
-}
-
-// Every missing folder on the way, from the top down.
+// Every missing folder on the way. A file of that name is no folder; the error code
+// then says that the name is taken.
 bool CreateFolders(const std::wstring& folder, DWORD& error)
 {
-    if (folder.empty() || Misc::DirectoryExists(folder))
+    if (Misc::DirectoryExists(folder)) // a drive's root among them, which cannot be made
         return true;
-    std::wstring parent = folder;
-    while (!parent.empty() && (parent.back() == L'\\' || parent.back() == L'/'))
-        parent.pop_back();
-    const std::size_t cut = parent.find_last_of(L"\\/");
-    if (cut != std::wstring::npos && !CreateFolders(parent.substr(0, cut + 1), error))
-        return false;
-    if (::CreateDirectoryW(folder.c_str(), nullptr))
+    const int result = Misc::CreateFolders(folder);
+    if (result == 0 && Misc::DirectoryExists(folder))
         return true;
-    error = ::GetLastError();
-    // Another process may have made it meanwhile; a file of that name is no folder.
-    if (error == ERROR_ALREADY_EXISTS && Misc::DirectoryExists(folder))
-        return true;
+    error = result == 0    ? ERROR_ALREADY_EXISTS
+            : result == -1 ? ERROR_BAD_PATHNAME
+                           : static_cast<DWORD>(result);
     return false;
 }
 
@@ -170,14 +149,14 @@ std::wstring PrepareArchivePath(const std::wstring& fullPath)
     const std::wstring folder = Misc::ComposePath(fullPath, Misc::PathFolder);
     DWORD error = 0;
     if (!CreateFolders(folder, error))
-        return L"Cannot create the folder " + folder + L": " + ErrorText(error);
+        return L"Cannot create the folder " + folder + L": " + Misc::SystemErrorLine(error);
 
-    const bool exists = ::GetFileAttributesW(fullPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const bool exists = Misc::PathExists(fullPath);
     const Misc::FileHandle probe(
         ::CreateFileW(fullPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                       nullptr, exists ? OPEN_EXISTING : CREATE_NEW,
                       exists ? FILE_ATTRIBUTE_NORMAL : FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     if (!probe)
-        return L"Cannot write the archive " + fullPath + L": " + ErrorText(::GetLastError());
+        return L"Cannot write the archive " + fullPath + L": " + Misc::SystemErrorLine(::GetLastError());
     return {};
 }

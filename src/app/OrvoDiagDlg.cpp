@@ -1,11 +1,15 @@
 #include "app/OrvoDiagDlg.h"
 
+#include "app/FocusReturn.h"
 #include "app/OpenSequence.h"
 #include "app/SaveSequence.h"
 #include "app/ScanSequence.h"
 #include "app/SequenceGuard.h"
+#include "app/ShowInFolder.h"
+#include "misc/MessageBox.h"
 #include "misc/Text.h"
 #include "resource.h"
+#include "ui/Placement.h"
 
 #include <shellapi.h>
 
@@ -25,12 +29,11 @@ HICON LoadAppIcon(int metricX, int metricY)
                                            ::GetSystemMetrics(metricY), LR_DEFAULTCOLOR));
 }
 
-// "Tahoma" at 8.5 points on the screen.
-HFONT CreateTabFont()
+// "Tahoma" at 8.5 points on a screen of `dpi`.
+HFONT CreateTabFont(UINT dpi)
 {
-    Misc::WindowDc screen(nullptr);
     LOGFONTW description = {};
-    description.lfHeight = -::MulDiv(85, ::GetDeviceCaps(screen.Get(), LOGPIXELSY), 720);
+    description.lfHeight = -::MulDiv(85, static_cast<int>(dpi), 720);
     description.lfWeight = FW_NORMAL;
     description.lfCharSet = DEFAULT_CHARSET;
     wcscpy_s(description.lfFaceName, L"Tahoma");
@@ -126,9 +129,7 @@ BOOL COrvoDiagDlg::OnInitDialog()
     m_filesItem = m_tabStrip.Add(m_filesPage.GetHwnd(), L"Files");
     m_logFilesItem = m_tabStrip.Add(m_logFilesPage.GetHwnd(), L"Log Files");
 
-    m_tabFont.Reset(CreateTabFont());
-    HFONT font = static_cast<HFONT>(m_tabFont.Get());
-    m_tabStrip.SetFonts(font, font);
+    OnDpiChanged(Dpi());
 
     m_tabStrip.SetPageBorder(false);
     m_tabStrip.SetEqualTabWidths(true);
@@ -138,6 +139,8 @@ BOOL COrvoDiagDlg::OnInitDialog()
     ::InvalidateRect(m_tabStrip.GetHwnd(), nullptr, FALSE);
 
     SetStatus(kNothingScanned);
+    m_statusTip.Create(window, GetDlgItem(IDC_STATUS));
+    UI::CentreWindow(window, nullptr);
     ::DragAcceptFiles(window, TRUE);
     // The first scan, or the opening of the archive it was started with, runs as soon as
     // the message loop takes this, with the window shown.
@@ -200,7 +203,9 @@ void COrvoDiagDlg::Scan()
 {
     if (SequenceGuard::Running())
         return;
+    FocusReturn focus(GetHwnd(), IDC_SCAN);
     EndArchiveView();
+    m_statusTip.SetText({});
     ScanTargets targets;
     FillScanTargets(targets);
     ScanSequence(targets);
@@ -219,9 +224,10 @@ void COrvoDiagDlg::Save()
 {
     if (m_archive)
         return;
+    FocusReturn focus(GetHwnd(), IDC_SCAN);
     SaveTargets targets;
     FillSaveTargets(targets);
-    SaveSequence(targets);
+    ShowSaveOutcome(SaveSequence(targets));
     CloseIfRequested();
 }
 
@@ -247,6 +253,7 @@ void COrvoDiagDlg::ShowArchive(std::unique_ptr<SavedArchive> archive, const std:
     m_logFilesPage.ShowArchived(&archive->LogFiles());
     m_archive = std::move(archive);
     ::SetWindowTextW(GetHwnd(), ArchiveTitle(path).c_str());
+    m_statusTip.SetText(path);
 }
 
 // The pages show this machine's collection again before the archive goes.
@@ -273,6 +280,26 @@ void COrvoDiagDlg::OnDropFiles(HDROP drop)
     ::DragFinish(drop);
     if (!path.empty())
         OpenArchive(path);
+}
+
+// "Saved at ..." does not say where: the archive's folder opens with the archive
+// selected, once per save, and the status line's tooltip keeps the path. A failure
+// says why in one box.
+void COrvoDiagDlg::ShowSaveOutcome(const SaveOutcome& outcome)
+{
+    if (outcome == SaveOutcome::Saved)
+    {
+        m_statusTip.SetText(outcome.archivePath);
+        ShowInFolder(outcome.archivePath);
+    }
+    else if (outcome == SaveOutcome::Failed)
+    {
+        m_statusTip.SetText(outcome.failure);
+        Misc::ShowMessageBox(GetHwnd(),
+                             L"The archive was not saved completely:\n" + outcome.archivePath + L"\n\n" +
+                                 outcome.failure,
+                             L"Orvo Diagnostics", MB_OK | MB_ICONWARNING);
+    }
 }
 
 bool COrvoDiagDlg::OnCommand(WORD id, WORD code, HWND control)
@@ -339,6 +366,22 @@ bool COrvoDiagDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
     return SizeDialog::OnMessage(message, wParam, lParam, result);
 }
 
+// The tab strip and the pages follow the window to a new scale (the window's own
+// controls and layout already have).
+void COrvoDiagDlg::OnDpiChanged(UINT dpi)
+{
+    for (UI::SizeDialog* page :
+         {static_cast<UI::SizeDialog*>(&m_systemPage), static_cast<UI::SizeDialog*>(&m_filesPage),
+          static_cast<UI::SizeDialog*>(&m_logFilesPage)})
+        page->ApplyDpi(dpi);
+    if (HFONT font = CreateTabFont(dpi))
+    {
+        m_tabFont.Reset(font);
+        m_tabStrip.SetFonts(font, font);
+    }
+    m_tabStrip.SetDpi(dpi);
+}
+
 bool COrvoDiagDlg::OnSysCommand(UINT id, LPARAM)
 {
     if ((id & 0xFFF0) != kAboutCommand)
@@ -369,5 +412,3 @@ HICON COrvoDiagDlg::OnQueryDragIcon()
 {
     return m_icon.Get();
 }
-
-CAboutDlg::CAboutDlg(HWND parent) : CDialog(IDD_ABOUTBOX, parent) {}

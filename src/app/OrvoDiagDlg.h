@@ -2,9 +2,11 @@
 // The program's main window: the tab strip with the System, Files and Log Files
 // pages above a row with Scan, the spinner, the status line, Save and Exit.
 
+#include "app/AboutDlg.h"
 #include "app/SavedArchive.h"
 #include "app/ScanSequence.h"
 #include "app/StatusSink.h"
+#include "app/StatusTip.h"
 #include "collection/Collection.h"
 #include "inventory/ApplicationsDialog.h"
 #include "logs/LogFilesDialog.h"
@@ -40,6 +42,8 @@ class COrvoDiagDlg : public UI::SizeDialog,
     // What the last scan found, shown by the pages and saved by Save.
     Collection& Collected() noexcept { return m_collection; }
     HICON Icon() const noexcept { return m_icon.Get(); }
+    // The status line's tooltip: the archive's full path after a save.
+    const StatusTip& StatusLineTip() const noexcept { return m_statusTip; }
 
     // The window opens this saved archive instead of scanning when it starts.
     void OpenAtStart(const std::wstring& path) { m_openAtStart = path; }
@@ -63,6 +67,7 @@ class COrvoDiagDlg : public UI::SizeDialog,
     HWND StatusWindow() const override { return GetHwnd(); }
     void OnCancel() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnDpiChanged(UINT dpi) override;
 
   private:
     void ClearViews() override;
@@ -72,6 +77,7 @@ class COrvoDiagDlg : public UI::SizeDialog,
     void FillSaveTargets(SaveTargets& targets);
     void Scan();
     void Save();
+    void ShowSaveOutcome(const SaveOutcome& outcome);
     void CloseIfRequested();
     void ShowArchive(std::unique_ptr<SavedArchive> archive, const std::wstring& path);
     void EndArchiveView();
@@ -89,6 +95,7 @@ class COrvoDiagDlg : public UI::SizeDialog,
     UI::HTAB m_logFilesItem = nullptr;
     CLogFilesDialog m_logFilesPage;
     Misc::GdiObject m_tabFont;
+    StatusTip m_statusTip;
     // A close request (close box, Alt+F4, Escape, Exit) that came while a scan or a save
     // ran: carried out once it has ended.
     bool m_closeRequested = false;
@@ -96,11 +103,4 @@ class COrvoDiagDlg : public UI::SizeDialog,
     // The saved archive the pages show; declared after them, so it goes first at the
     // window's end, after the window (and with it the pages' views) is gone.
     std::unique_ptr<SavedArchive> m_archive;
-};
-
-// The About box: the icon, "OrvoDiag Version 6.0" and OK.
-class CAboutDlg : public UI::CDialog
-{
-  public:
-    explicit CAboutDlg(HWND parent);
 };

@@ -8,8 +8,11 @@
 #include <functional>
 #include <string>
 
-// The chosen path, or empty when the user cancelled.
+// The chosen path, or empty when the user cancelled. The dialog starts in the folder
+// of the last archive chosen in this run, the first time in the user's Documents.
 std::wstring AskArchivePath(HWND owner, const std::wstring& defaultName);
+// Where the next Save As dialog starts.
+std::wstring SaveAsStartFolder();
 
 using SaveAsHandler = std::function<std::wstring(HWND owner, const std::wstring& defaultName)>;
 // Replaces the dialog (an empty handler restores it); gives the previous handler.

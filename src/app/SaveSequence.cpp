@@ -10,11 +10,11 @@ SaveOutcome SaveSequence(const SaveTargets& targets)
 {
     SequenceGuard guard;
     if (!guard.Acquired())
-        return SaveOutcome::NotStarted;
+        return SaveResult::NotStarted;
 
     const std::wstring reportPath = ReserveReport();
     if (reportPath.empty())
-        return SaveOutcome::NotStarted;
+        return SaveResult::NotStarted;
 
     const std::wstring archivePath = targets.archivePath.empty()
                                          ? AskArchivePath(targets.window, DefaultArchiveName())

@@ -122,6 +122,8 @@ int Collect(ConsoleOutput& output, const std::wstring& archivePath)
         return kExitSaved;
     if (outcome == SaveOutcome::NotStarted)
         output.WriteLine(L"Saving FAILED: the report could not be staged in the temporary folder.");
+    else if (!outcome.failure.empty())
+        output.WriteLine(outcome.failure);
     return kExitFailed;
 }
 

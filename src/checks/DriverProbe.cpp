@@ -21,6 +21,8 @@ std::wstring DriverProbeEndLine(const ProbeResult& result, DWORD limitMs)
     case ProbeResult::Outcome::Ended:
         return Misc::Format(L"\t[ the driver ended the test with exit code %08X ]\n",
                             static_cast<unsigned>(result.code));
+    case ProbeResult::Outcome::Undelivered:
+        return L"\t[ the test process could not write its report; the test did not run ]\n";
     case ProbeResult::Outcome::Completed:
     case ProbeResult::Outcome::NotRun:
         break;

@@ -1,15 +1,8 @@
 #pragma once
-// The fixed lines of the driver report and the file check that its headings use.
-
-#include <io.h>
-
-#include <string>
+// The fixed lines of the driver report.
 
 inline constexpr wchar_t kEqualsLine[] = L"========================================\n";
 inline constexpr wchar_t kHyphenLine[] = L"----------------------------------------\n";
 inline constexpr wchar_t kMissingFileLine[] = L"\t[ file does not exist ]\n";
-
-inline bool DriverFileExists(const std::wstring& path)
-{
-    return ::_waccess(path.c_str(), 0) == 0;
-}
+inline constexpr wchar_t kOutOfMemoryLine[] =
+    L"\t[ the driver test ran out of memory; the remaining tests were not run ]\n";

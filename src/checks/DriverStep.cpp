@@ -8,6 +8,8 @@
 #include "report/TextLogWriter.h"
 #include "report/TmpFileManager.h"
 
+#include <new>
+
 const std::vector<DriverGeneration>& DriverGenerations()
 {
     static const std::vector<DriverGeneration> generations = {
@@ -33,24 +35,39 @@ std::wstring RunDriverStep(const std::vector<std::wstring>& driverFiles, Misc::A
         manager->Release(path);
         return {};
     }
-    ProbeSession probes; // the driver tests share their unpacked probes
-    for (const std::wstring& file : driverFiles)
-    {
-        if (!Misc::EqualsNoCase(Misc::ComposePath(file, Misc::PathFileName), kUsbSupportLibraryName))
-            continue;
-        if (status)
-            status->Tick(false);
-        TestUsbDriverFile(writer, file, clock);
-    }
+    TestUsbDriverFiles(driverFiles, writer, status, clock);
     writer.Close();
     return path;
+}
+
+// Running out of memory stops the tests with a line that says so; the report keeps
+// what was written before and is listed, and the scan goes on.
+void TestUsbDriverFiles(const std::vector<std::wstring>& driverFiles, Misc::TextLogWriter& writer,
+                        IStatusInfo* status, IScanClock& clock)
+{
+    try
+    {
+        ProbeSession probes; // the driver tests share their unpacked probes
+        for (const std::wstring& file : driverFiles)
+        {
+            if (!Misc::EqualsNoCase(Misc::ComposePath(file, Misc::PathFileName), kUsbSupportLibraryName))
+                continue;
+            if (status)
+                status->Tick(false);
+            TestUsbDriverFile(writer, file, clock);
+        }
+    }
+    catch (const std::bad_alloc&)
+    {
+        writer.Write(kOutOfMemoryLine);
+    }
 }
 
 void TestUsbDriverFile(Misc::TextLogWriter& writer, const std::wstring& path, IScanClock& clock)
 {
     writer.Write(kEqualsLine);
     writer.Write(Misc::Format(L"TESTING '%ls'\n", path.c_str()));
-    if (!DriverFileExists(path))
+    if (!Misc::PathExists(path))
         writer.Write(kMissingFileLine);
     writer.Write(kEqualsLine);
 

@@ -37,6 +37,10 @@ const std::vector<DriverGeneration>& DriverGenerations();
 std::wstring RunDriverStep(const std::vector<std::wstring>& driverFiles, Misc::AFileManager* manager,
                            IStatusInfo* status, IScanClock& clock = SystemScanClock());
 
+// Tests every USB support library among `driverFiles` (full paths).
+void TestUsbDriverFiles(const std::vector<std::wstring>& driverFiles, Misc::TextLogWriter& writer,
+                        IStatusInfo* status, IScanClock& clock);
+
 // Tests both driver generations beside one USB support library.
 void TestUsbDriverFile(Misc::TextLogWriter& writer, const std::wstring& path,
                        IScanClock& clock = SystemScanClock());

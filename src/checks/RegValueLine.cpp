@@ -1,10 +1,15 @@
 #include "checks/RegValueLine.h"
 
+#include "misc/Text.h"
+
 #include <cstring>
 #include <cwchar>
 
 namespace
 {
+
+using Misc::IsHighSurrogate;
+using Misc::IsLowSurrogate;
 
 constexpr std::size_t kWrapColumn = 75;
 constexpr std::size_t kContinuationColumn = 2;
@@ -56,9 +61,51 @@ std::wstring RegStringData(const BYTE* data, std::size_t size)
     std::wstring text(units, L'\0');
     if (units > 0)
         std::memcpy(text.data(), data, units * sizeof(wchar_t));
-    if (!text.empty() && text.back() == L'\0')
+    while (!text.empty() && text.back() == L'\0')
         text.pop_back();
     return text;
+}
+
+bool IsTextLineUnsafe(std::wstring_view text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i)
+    {
+        const wchar_t c = text[i];
+        if (c == L'\r' || c == L'\n' || c == L'\0' || IsLowSurrogate(c))
+            return true;
+        if (IsHighSurrogate(c))
+        {
+            if (i + 1 == text.size() || !IsLowSurrogate(text[i + 1]))
+                return true;
+            ++i;
+        }
+    }
+    return false;
+}
+
+std::wstring ShowUnsafeName(std::wstring_view name)
+{
+    std::wstring shown;
+    for (std::size_t i = 0; i < name.size(); ++i)
+    {
+        const wchar_t c = name[i];
+        const bool pair = IsHighSurrogate(c) && i + 1 < name.size() && IsLowSurrogate(name[i + 1]);
+        if (c == L'\\')
+            shown += L"\\\\";
+        else if (c == L'\r')
+            shown += L"\\r";
+        else if (c == L'\n')
+            shown += L"\\n";
+        else if (c == L'\0')
+            shown += L"\\0";
+        else if (pair)
+            shown.append(name.substr(i++, 2));
+        else if (IsHighSurrogate(c) || IsLowSurrogate(c))
+            shown += Misc::Format(L"\\u%04X", unsigned(c));
+        else
+            shown += c;
+    }
+    return shown;
 }
 
 // The counter grows by the characters of each byte (3 with its comma, 2 for the
@@ -89,10 +136,11 @@ std::wstring RegValueLine(std::wstring_view name, DWORD type, const BYTE* data, 
 {
     std::wstring line;
     AppendNamePart(line, name);
-    // A string with a NUL inside cannot stand between quotes: every reader of the file
-    // would end the value there. Its bytes are written as for other types (hex(1)).
+    // A string that a line cannot hold keeps its exact bytes, written as for other
+    // types (hex(1)): a line break in it would start a new line of the file, which a
+    // crafted value could fill with a key or value of its own.
     const std::wstring text = type == REG_SZ ? RegStringData(data, size) : std::wstring();
-    if (type == REG_SZ && text.find(L'\0') == std::wstring::npos)
+    if (type == REG_SZ && !IsTextLineUnsafe(text))
     {
         line += L'"';
         line += EscapeRegText(text);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cwchar>
 #include <new>
 
 namespace
@@ -127,6 +128,12 @@ void AppendValues(HKEY key, const std::wstring& keyPath, ValueBuffers& buffers, 
             return;
         }
         const std::wstring_view name(buffers.name.data(), read.nameChars);
+        if (IsTextLineUnsafe(name))
+        {
+            PrintDiagnostic(L"SKIPPED: a .reg line cannot hold the value name '%ls', key: '%ls'\n",
+                            ShowUnsafeName(name).c_str(), keyPath.c_str());
+            continue;
+        }
         if (IsWrongSizeDword(read.type, read.dataSize))
             PrintDiagnostic(L"Wrong size DWORD:%ls\n", std::wstring(name).c_str());
         text += RegValueLine(name, read.type, buffers.data.data(), read.dataSize);
@@ -135,13 +142,21 @@ void AppendValues(HKEY key, const std::wstring& keyPath, ValueBuffers& buffers, 
 
 // Depth first: a sub-key's whole tree comes before its next sibling. An unreadable
 // sub-key is named on standard output and left out; a failing enumeration ends it.
+// A sub-key whose name a key line cannot hold is left out with its tree: written, its
+// line break would let the rest of the name stand as a key line of its own. A `[` or
+// `]` in a name is harmless: the readers end the key's name at the line's last `]`.
+// The name buffer lives on the heap, as keys may nest hundreds of levels deep.
 LONG AppendSubKeys(HKEY hive, const wchar_t* hiveName, HKEY key, const std::wstring& keyPath,
                    std::wstring& text, REGSAM view)
 {
-    wchar_t name[kSubKeyNameChars] = {};
+    std::vector<wchar_t> buffer(kSubKeyNameChars);
+    wchar_t* name = buffer.data();
     for (DWORD index = 0;; ++index)
     {
-        const LONG result = ::RegEnumKeyW(key, index, name, kSubKeyNameChars);
+        // The name's length comes with it, so that a NUL inside a name is seen and not
+        // taken as its end (which would name another key).
+        DWORD nameChars = kSubKeyNameChars;
+        const LONG result = ::RegEnumKeyExW(key, index, name, &nameChars, nullptr, nullptr, nullptr, nullptr);
         if (result == ERROR_NO_MORE_ITEMS)
             return ERROR_SUCCESS;
         if (result == ERROR_MORE_DATA)
@@ -155,8 +170,19 @@ LONG AppendSubKeys(HKEY hive, const wchar_t* hiveName, HKEY key, const std::wstr
                             keyPath.c_str());
             return result;
         }
-        name[kSubKeyNameChars - 1] = L'\0';
-        const std::wstring subKeyPath = keyPath + L'\\' + name;
+        const std::size_t length = result == ERROR_MORE_DATA
+                                       ? ::wcsnlen(name, kSubKeyNameChars - 1)
+                                       : std::min<std::size_t>(nameChars, kSubKeyNameChars - 1);
+        const std::wstring_view subKeyName(name, length);
+        if (IsTextLineUnsafe(subKeyName))
+        {
+            PrintDiagnostic(L"SKIPPED: a .reg line cannot hold the sub-key name '%ls', left out with its "
+                            L"sub-keys, key: '%ls'\n",
+                            ShowUnsafeName(subKeyName).c_str(), keyPath.c_str());
+            continue;
+        }
+        std::wstring subKeyPath = keyPath + L'\\';
+        subKeyPath += subKeyName;
         const LONG subResult = AppendRegistryKey(hive, hiveName, subKeyPath, text, view);
         if (subResult != ERROR_SUCCESS)
             PrintDiagnostic(L"ERROR: %d, Subkey Values: '%ls'\n", int(subResult), subKeyPath.c_str());
@@ -226,6 +252,26 @@ std::vector<std::wstring> ExportRegistry(Misc::AFileManager* manager, WORD nativ
     return paths;
 }
 
+namespace
+{
+
+// A key too large for the memory left fails its own export only.
+LONG ExportKeyWithinMemory(HKEY hive, const std::wstring& keyPath, const std::wstring& outputPath,
+                           REGSAM view)
+{
+    try
+    {
+        return ExportRegistryKey(hive, keyPath, outputPath, view);
+    }
+    catch (const std::bad_alloc&)
+    {
+        PrintDiagnostic(L"ERROR: %d, Out of memory: '%ls'\n", int(ERROR_NOT_ENOUGH_MEMORY), keyPath.c_str());
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+}
+
+} // namespace
+
 // A missing key gives no file and no message. A failed export leaves nothing behind:
 // its staged name is released, which deletes what was written.
 std::wstring ExportRegistryRow(HKEY hive, const std::wstring& keyPath, const std::wstring& fileName,
@@ -240,7 +286,7 @@ std::wstring ExportRegistryRow(HKEY hive, const std::wstring& keyPath, const std
     const std::wstring path = StagePath(*held.Get(), fileName);
     if (path.empty())
         return {};
-    if (ExportRegistryKey(hive, keyPath, path, view) != ERROR_SUCCESS)
+    if (ExportKeyWithinMemory(hive, keyPath, path, view) != ERROR_SUCCESS)
     {
         held.Get()->Release(path);
         return {};
@@ -293,11 +339,15 @@ LONG AppendRegistryKey(HKEY hive, const wchar_t* hiveName, const std::wstring& k
     text += keyPath;
     text += L"]\n";
 
-    ValueBuffers buffers;
-    result = buffers.Fit(key.Get(), 0);
-    if (result != ERROR_SUCCESS)
-        return result;
-    AppendValues(key.Get(), keyPath, buffers, text);
+    {
+        // Released before the sub-keys are read, so that a deep tree holds one key's
+        // buffers at a time.
+        ValueBuffers buffers;
+        result = buffers.Fit(key.Get(), 0);
+        if (result != ERROR_SUCCESS)
+            return result;
+        AppendValues(key.Get(), keyPath, buffers, text);
+    }
     text += L'\n';
     return AppendSubKeys(hive, hiveName, key.Get(), keyPath, text, view);
 }

@@ -14,7 +14,7 @@ void TestUsbBoxes(Misc::TextLogWriter& writer, const std::wstring& folder, const
     const std::wstring path = Misc::JoinPath(folder, library);
     writer.Write(kHyphenLine);
     writer.Write(Misc::Format(L"Try accessing Tarvik USB Boxes using '%ls'\n", path.c_str()));
-    if (!DriverFileExists(path))
+    if (!Misc::PathExists(path))
         writer.Write(kMissingFileLine);
     writer.Write(kHyphenLine);
 

@@ -19,22 +19,69 @@ void ReleaseAllShared()
         shared->ReleaseAll();
 }
 
+// Keeps the first failure a save meets: later ones are mostly its consequences.
+void NoteFailure(std::wstring& failure, const std::wstring& line)
+{
+    if (failure.empty())
+        failure = line;
+}
+
+std::wstring ArchiveFailure(const wchar_t* what, const std::wstring& archivePath, unsigned long error)
+{
+    return std::wstring(what) + L" " + archivePath + L": " + Misc::SystemErrorLine(error);
+}
+
 // Every listed file under its bare name, in list order. A file that cannot be read is
 // left out and the rest goes on (the archive writer reports its own write failures at
 // Close); only a failure to write the archive itself fails the save.
-bool WriteArchive(const std::wstring& archivePath, const Misc::AttachmentList& attachments)
+bool WriteArchive(const std::wstring& archivePath, const Misc::AttachmentList& attachments,
+                  std::wstring& failure)
 {
     Misc::ZipArchive archive;
     if (!archive.Open(archivePath))
+    {
+        NoteFailure(failure, ArchiveFailure(L"Cannot create the archive", archivePath, archive.Error()));
         return false;
+    }
     for (const std::wstring& path : attachments)
         archive.AddFile(Misc::ComposePath(path, Misc::PathFileName), path);
     if (archive.Close())
         return true;
+    NoteFailure(failure, ArchiveFailure(L"Cannot write the archive", archivePath, archive.Error()));
     // An archive that could not be written to its end (a full disk) would still open
     // as a smaller, whole-looking one: it is not left behind.
     ::DeleteFileW(archivePath.c_str());
     return false;
+}
+
+// The report and its sections; false when any of them failed, with the first failure
+// noted. A failed section does not stop the others.
+bool WriteReport(const std::vector<SectionWriter>& writers, const std::wstring& reportPath,
+                 Misc::AttachmentList& attachments, std::wstring& failure)
+{
+    Misc::XML_Document document;
+    if (!document.Create())
+    {
+        NoteFailure(failure, L"The report could not be created: the system's XML component is missing.");
+        return false;
+    }
+    bool outcome = true;
+    for (const SectionWriter& write : writers)
+        if (write && !write(document, nullptr, attachments))
+        {
+            NoteFailure(failure, L"A section of the report could not be written completely.");
+            outcome = false;
+        }
+    attachments.push_back(reportPath);
+    ::SetLastError(0);
+    if (!document.Save(reportPath))
+    {
+        const DWORD error = ::GetLastError();
+        NoteFailure(failure, L"Cannot write the report " + reportPath +
+                                 (error ? L": " + Misc::SystemErrorLine(error) : std::wstring(L".")));
+        outcome = false;
+    }
+    return outcome;
 }
 
 } // namespace
@@ -163,25 +210,12 @@ SaveOutcome SaveArchive(const std::vector<SectionWriter>& writers, const std::ws
 {
     if (status)
         status->ShowActivity(L"SAVING DATA ...");
+    SaveOutcome result(SaveResult::Saved);
+    result.archivePath = archivePath;
     Misc::AttachmentList attachments;
-    bool outcome = true;
-    {
-        Misc::XML_Document document;
-        if (document.Create())
-        {
-            for (const SectionWriter& write : writers)
-                if (write)
-                    outcome = write(document, nullptr, attachments) && outcome;
-            attachments.push_back(reportPath);
-            outcome = document.Save(reportPath) && outcome;
-        }
-        else
-        {
-            outcome = false;
-        }
-    }
+    bool outcome = WriteReport(writers, reportPath, attachments, result.failure);
     if (!attachments.empty())
-        outcome = WriteArchive(archivePath, attachments) && outcome;
+        outcome = WriteArchive(archivePath, attachments, result.failure) && outcome;
 
     const std::wstring done =
         Misc::LocalTimeText(outcome ? L"Saved at %H:%M:%S" : L"Saving FAILED at %H:%M:%S");
@@ -194,5 +228,7 @@ SaveOutcome SaveArchive(const std::vector<SectionWriter>& writers, const std::ws
         for (const std::wstring& path : attachments)
             shared->Release(path);
     ReleaseAllShared();
-    return outcome ? SaveOutcome::Saved : SaveOutcome::Failed;
+    if (!outcome)
+        result.result = SaveResult::Failed;
+    return result;
 }

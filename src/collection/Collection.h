@@ -33,12 +33,29 @@ enum class CollectionStep
 constexpr CollectionStep kCollectionSteps[] = {CollectionStep::System, CollectionStep::InstalledFiles,
                                                CollectionStep::LogFiles, CollectionStep::OtherFiles};
 
-enum class SaveOutcome
+enum class SaveResult
 {
     NotStarted, // a scan or save was running, or no report path could be reserved
     Cancelled,  // the user cancelled the Save As dialog
     Saved,
     Failed, // "Saving FAILED at ..."
+};
+
+// How a save ended, where the archive went and, after a failure, why: the first
+// failure the save met, as one line that names the file and gives the system's reason.
+struct SaveOutcome
+{
+    static constexpr SaveResult NotStarted = SaveResult::NotStarted;
+    static constexpr SaveResult Cancelled = SaveResult::Cancelled;
+    static constexpr SaveResult Saved = SaveResult::Saved;
+    static constexpr SaveResult Failed = SaveResult::Failed;
+
+    SaveOutcome(SaveResult r = SaveResult::NotStarted) : result(r) {}
+    bool operator==(SaveResult r) const { return result == r; }
+
+    SaveResult result;
+    std::wstring archivePath; // the chosen path, once there is one
+    std::wstring failure;     // empty unless the result is Failed
 };
 
 constexpr wchar_t kScanningText[] = L"SCANNING ...";

@@ -1,6 +1,7 @@
 #include "inventory/ApplicationsDialog.h"
 
 #include "resource.h"
+#include "ui/TreeRows.h"
 
 namespace
 {
@@ -54,16 +55,24 @@ void CApplicationsDialog::Build()
 {
     if (UI::RelativeLayout* layout = Layout())
         layout->AddItem(IDC_TREE, 0, 0, 1, 1);
-    m_font.Reset(::CreateFontW(-12, 0, 0, 0, FW_LIGHT, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEVICE_PRECIS,
-                               CLIP_LH_ANGLES, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Consolas"));
+}
+
+// The tree's and the painter's fonts follow the DPI the page is shown at.
+void CApplicationsDialog::OnDpiChanged(UINT dpi)
+{
+    m_font.SetDpi(dpi);
+    m_draw.SetDpi(dpi);
+    if (m_tree && m_font)
+        ::SendMessageW(m_tree, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), TRUE);
 }
 
 BOOL CApplicationsDialog::OnInitDialog()
 {
     UI::SizeDialog::OnInitDialog();
     m_tree = GetDlgItem(IDC_TREE);
-    if (m_tree && m_font)
-        ::SendMessageW(m_tree, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), TRUE);
+    OnDpiChanged(Dpi());
+    m_find.Create(GetHwnd(), m_tree,
+                  [this](bool forward, bool includeSelected) { FindRow(forward, includeSelected); });
     FillTree();
     return TRUE;
 }
@@ -75,6 +84,14 @@ bool CApplicationsDialog::OnNotify(NMHDR* header, LRESULT& result)
         result = UI::CommonDraw::OnCustomDraw(reinterpret_cast<NMTVCUSTOMDRAW*>(header));
         return true;
     }
+    if (header && header->idFrom == static_cast<UINT_PTR>(IDC_TREE) && header->code == TVN_KEYDOWN)
+    {
+        // Nonzero keeps a handled key out of the tree's type-ahead.
+        result = OnTreeKey(*reinterpret_cast<NMTVKEYDOWN*>(header)) ? 1 : 0;
+        return true;
+    }
+    if (header && header->idFrom == static_cast<UINT_PTR>(IDC_TREE) && header->code == NM_RCLICK)
+        UI::SelectRowUnderCursor(m_tree); // then the tree asks for its context menu
     return UI::SizeDialog::OnNotify(header, result);
 }
 

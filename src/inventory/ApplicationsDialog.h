@@ -7,6 +7,7 @@
 #include "inventory/ApplicationsInfo.h"
 #include "misc/Handles.h"
 #include "ui/SizeDialog.h"
+#include "ui/TreeFindBar.h"
 
 class CApplicationsDialog : public UI::SizeDialog
 {
@@ -30,19 +31,33 @@ class CApplicationsDialog : public UI::SizeDialog
     const ApplicationsInfo* Model() const noexcept { return m_model; }
     const ApplicationsDraw& Painter() const noexcept { return m_draw; }
     HWND Tree() const noexcept { return m_tree; }
-    HFONT TreeFont() const noexcept { return static_cast<HFONT>(m_font.Get()); }
+    HFONT TreeFont() const noexcept { return m_font.Get(); }
+    UI::TreeFindBar& FindBar() noexcept { return m_find; }
+
+    // The selected row's text as shown (IDM_COPY_ROW), its file's digest (IDM_COPY_MD5)
+    // or its file's or folder's full path (IDM_COPY_PATH); empty when it has none.
+    std::wstring RowCopyText(UINT command) const;
+    // Selects the next (or previous) row whose name, version or digest holds the find
+    // field's text, unfolding its parents; says "not found" on the page otherwise.
+    void FindRow(bool forward, bool includeSelected);
 
   protected:
     BOOL OnInitDialog() override;
+    void OnDpiChanged(UINT dpi) override;
     bool OnNotify(NMHDR* header, LRESULT& result) override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    void OnSize(UINT type, int width, int height) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void OnDestroy() override;
 
   private:
     void Build();
     void DetachAndDelete(HTREEITEM item);
+    bool OnTreeKey(const NMTVKEYDOWN& key);
 
     const ApplicationsInfo* m_model = nullptr;
     ApplicationsDraw m_draw;
     HWND m_tree = nullptr;
-    Misc::GdiObject m_font;
+    UI::ScaledFont m_font{UI::TreeFontAt96()};
+    UI::TreeFindBar m_find;
 };

@@ -1,5 +1,6 @@
 #include "inventory/ApplicationsDraw.h"
 
+#include "misc/Text.h"
 #include "report/FileSystem.h"
 
 #include <algorithm>
@@ -19,22 +20,6 @@ std::size_t Padding(const std::wstring& text, std::size_t width)
 void Widen(std::size_t& width, const std::wstring& text)
 {
     width = std::max(width, text.size());
-}
-
-bool EqualsAsciiNoCase(const std::wstring& text, const wchar_t* other)
-{
-    std::size_t i = 0;
-    for (; i < text.size() && other[i]; ++i)
-    {
-        wchar_t a = text[i], b = other[i];
-        if (a >= L'A' && a <= L'Z')
-            a = static_cast<wchar_t>(a - L'A' + L'a');
-        if (b >= L'A' && b <= L'Z')
-            b = static_cast<wchar_t>(b - L'A' + L'a');
-        if (a != b)
-            return false;
-    }
-    return i == text.size() && !other[i];
 }
 
 } // namespace
@@ -101,7 +86,7 @@ RowColours ApplicationsDraw::ColoursForExtension(const std::wstring& extension)
         {L"vlb", {0x7F007F, 0xFFDFFF}},
     };
     for (const auto& row : table)
-        if (EqualsAsciiNoCase(extension, row.extension))
+        if (Misc::EqualsAsciiNoCase(extension, row.extension))
             return row.colours;
     return {0, 0xBFBFBF};
 }
@@ -166,6 +151,7 @@ bool ApplicationsDraw::AddFolderItems(HWND tree, HTREEITEM parent,
             if (!row)
                 return;
             added = true;
+            m_subjects[row] = RowSubject{&sub, nullptr, false};
             AddFolderItems(tree, row, sub);
         });
     folder.Files().ForEach(
@@ -186,6 +172,50 @@ void ApplicationsDraw::AddFileItems(HWND tree, HTREEITEM parent, const Applicati
                                   kApplicationsItemFile, colours.text, colours.selectedBackground);
     if (!row)
         return;
+    m_subjects[row] = RowSubject{nullptr, &file, false};
     for (const std::wstring& line : file.InfoLines())
-        AddItem(tree, row, line, kApplicationsItemFile, kDetailText, kDetailSelected);
+        if (HTREEITEM detail = AddItem(tree, row, line, kApplicationsItemFile, kDetailText, kDetailSelected))
+            m_subjects[detail] = RowSubject{nullptr, &file, true};
+}
+
+void ApplicationsDraw::ClearItems()
+{
+    m_subjects.clear();
+    UI::CommonDraw::ClearItems();
+}
+
+const RowSubject* ApplicationsDraw::SubjectOf(HTREEITEM row) const
+{
+    const auto found = m_subjects.find(row);
+    return found == m_subjects.end() ? nullptr : &found->second;
+}
+
+namespace
+{
+
+std::wstring Folded(std::wstring text)
+{
+    if (!text.empty())
+        ::CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+bool Holds(const std::wstring& text, const std::wstring& foldedNeedle)
+{
+    return Folded(text).find(foldedNeedle) != std::wstring::npos;
+}
+
+} // namespace
+
+bool SubjectMatches(const RowSubject& subject, const std::wstring& needle)
+{
+    if (needle.empty() || subject.detail)
+        return false;
+    const std::wstring folded = Folded(needle);
+    if (subject.folder)
+        return Holds(subject.folder->Name(), folded);
+    if (subject.file)
+        return Holds(subject.file->Name(), folded) || Holds(subject.file->Version(), folded) ||
+               Holds(subject.file->Digest(), folded);
+    return false;
 }

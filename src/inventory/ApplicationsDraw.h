@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <cstddef>
+#include <map>
 #include <string>
 
 // Kinds of the Files tree's rows.
@@ -60,9 +61,26 @@ struct RowColours
     COLORREF selectedBackground = 0;
 };
 
+// What a row of the Files tree stands for: a folder, or a file (its line or one of its
+// detail lines). The inventory's records outlive the rows: both go at a clear or scan.
+struct RowSubject
+{
+    const ApplicationsInfo::FolderContent* folder = nullptr;
+    const ApplicationsInfo::FileInfo* file = nullptr;
+    bool detail = false;
+};
+
+// Whether a folder row's name, or a file line's name, version or digest holds
+// `needle` without regard to case; detail lines are not searched.
+bool SubjectMatches(const RowSubject& subject, const std::wstring& needle);
+
 class ApplicationsDraw : public UI::CommonDraw
 {
   public:
+    void ClearItems() override;
+    // What `row` stands for; none for a row this painter did not add.
+    const RowSubject* SubjectOf(HTREEITEM row) const;
+
     static constexpr COLORREF kDetailText = 0x404040;
     static constexpr COLORREF kDetailSelected = 0xDFDFDF;
 
@@ -82,6 +100,8 @@ class ApplicationsDraw : public UI::CommonDraw
     static RowColours ColoursForFolder(std::uint32_t options);
 
   private:
+    std::map<HTREEITEM, RowSubject> m_subjects;
+
     void AddFileItems(HWND tree, HTREEITEM parent, const ApplicationsInfo::FileInfo& file,
                       const ColumnWidths& widths);
 };

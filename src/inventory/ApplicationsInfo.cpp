@@ -2,7 +2,6 @@
 
 #include "inventory/FileFacts.h"
 #include "inventory/MD5.h"
-#include "inventory/PeInfo.h"
 #include "inventory/VersionInfo.h"
 #include "misc/Handles.h"
 #include "misc/Text.h"
@@ -129,39 +128,26 @@ std::wstring FileSizeText(const std::wstring& path)
     return Misc::Format(L"%llu", static_cast<unsigned long long>(size.QuadPart));
 }
 
-std::wstring FilePlatformText(const std::wstring& path)
-{
-    Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return {};
-    Misc::CpeInfo image;
-    if (!image.Read(file) || !image.IsRecognised())
-        return {};
-    return Misc::CpeInfo::PlatformName(image.Machine());
-}
-
 // Every fact is looked up on its own terms: one that cannot be obtained stays empty
 // (the size "0") and does not keep the others from being read. The facts that come
-// from the file's handle and content share one pass (ReadFileFacts); the version
-// resource is looked up only in a file that can hold one, after that pass has let go
-// of the file.
+// from the file's handle and content share one pass (ReadFileFacts), the version
+// resource included; an image whose version entry only the platform's lookup can
+// name is looked up after that pass has let go of the file.
 void ApplicationsInfo::FileInfo::FillFacts()
 {
-    FileFacts facts = ReadFileFacts(m_fullPath);
-    if (facts.mayHoldVersion)
+    Misc::VersionInfo versionInfo;
+    FileFacts facts = ReadFileFacts(m_fullPath, &versionInfo);
+    if (facts.version == Misc::ImageVersion::Platform)
+        versionInfo.Load(m_fullPath);
+    if (versionInfo.IsLoaded())
     {
-        Misc::VersionInfo versionInfo;
-        if (versionInfo.Load(m_fullPath))
+        std::wstring text;
+        if (versionInfo.FileVersionText(text))
+            m_version = text;
+        for (const VersionLine& line : kVersionLines)
         {
-            std::wstring text;
-            if (versionInfo.FileVersionText(text))
-                m_version = text;
-            for (const VersionLine& line : kVersionLines)
-            {
-                if (versionInfo.QueryString(line.name, text))
-                    AddInfoLine(Misc::Format(line.format, text.c_str()));
-            }
+            if (versionInfo.QueryString(line.name, text))
+                AddInfoLine(Misc::Format(line.format, text.c_str()));
         }
     }
     m_date = std::move(facts.date);

@@ -188,8 +188,6 @@ class ApplicationsInfo::FolderContent
     Misc::SortedList<FileInfo> m_files;
 };
 
-// "x86", "x64" or "Intel Itanium" for a recognised image of that machine, else empty.
-std::wstring FilePlatformText(const std::wstring& path);
 // The file's size in bytes as unsigned decimal text; "0" when it cannot be opened.
 std::wstring FileSizeText(const std::wstring& path);
 

@@ -3,6 +3,7 @@
 #include "inventory/ApplicationsInfo.h"
 #include "inventory/MD5.h"
 #include "inventory/PeInfo.h"
+#include "inventory/VersionResource.h"
 #include "misc/Handles.h"
 #include "misc/Text.h"
 #include "report/FileSystem.h"
@@ -22,9 +23,9 @@ constexpr DWORD kBlock = 64 * 1024;
 // the date alone would take, not as long as a large file takes to digest.
 constexpr std::uint64_t kExclusiveBytes = 1024 * 1024;
 
-// The headers come from the bytes already read for the digest; only an image whose
-// headers lie further in is read again, through the same handle.
-class HeadSource : public Misc::PeSource
+// The headers and the version resource come from the bytes already read for the
+// digest; only what lies further in is read again, through the same handle.
+class HeadSource : public Misc::PeSource, public Misc::ByteSource
 {
   public:
     HeadSource(const std::uint8_t* head, std::size_t headSize, std::uint64_t length, HANDLE file)
@@ -40,26 +41,8 @@ class HeadSource : public Misc::PeSource
 
     std::uint32_t Read(void* buffer, std::uint32_t count) override
     {
-        auto* out = static_cast<std::uint8_t*>(buffer);
-        std::uint32_t done = 0;
-        if (m_position < m_headSize)
-        {
-            done = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, m_headSize - m_position));
-            std::memcpy(out, m_head + m_position, done);
-            m_position += done;
-        }
-        if (done < count && m_file)
-        {
-            LARGE_INTEGER at{};
-            at.QuadPart = static_cast<LONGLONG>(m_position);
-            DWORD read = 0;
-            if (::SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN) &&
-                ::ReadFile(m_file, out + done, count - done, &read, nullptr))
-            {
-                done += read;
-                m_position += read;
-            }
-        }
+        const std::uint32_t done = Fetch(m_position, buffer, count);
+        m_position += done;
         return done;
     }
 
@@ -72,7 +55,35 @@ class HeadSource : public Misc::PeSource
         return true;
     }
 
+    std::uint64_t Size() const override { return m_length; }
+
+    bool ReadAt(std::uint64_t offset, void* buffer, std::uint32_t count) const override
+    {
+        return offset <= m_length && count <= m_length - offset && Fetch(offset, buffer, count) == count;
+    }
+
   private:
+    std::uint32_t Fetch(std::uint64_t offset, void* buffer, std::uint32_t count) const
+    {
+        auto* out = static_cast<std::uint8_t*>(buffer);
+        std::uint32_t done = 0;
+        if (offset < m_headSize)
+        {
+            done = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, m_headSize - offset));
+            std::memcpy(out, m_head + offset, done);
+        }
+        if (done < count && m_file)
+        {
+            OVERLAPPED at{};
+            at.Offset = static_cast<DWORD>(offset + done);
+            at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+            DWORD read = 0;
+            if (::ReadFile(m_file, out + done, count - done, &read, &at))
+                done += read;
+        }
+        return done;
+    }
+
     const std::uint8_t* m_head;
     std::size_t m_headSize;
     std::uint64_t m_length;
@@ -134,7 +145,7 @@ bool MayHoldVersionResource(const std::uint8_t* head, std::size_t count)
 // the file, that open succeeds whenever the others would; when one does, the facts
 // fall back to the opens they are defined by: reading with writers denied (size,
 // platform, digest), and without any access rights (size).
-FileFacts ReadFileFacts(const std::wstring& path)
+FileFacts ReadFileFacts(const std::wstring& path, Misc::VersionInfo* version)
 {
     FileFacts facts;
     bool exclusive = true;
@@ -163,7 +174,7 @@ FileFacts ReadFileFacts(const std::wstring& path)
     DWORD headSize = 0;
     if (!head || !buffer || !ReadBlock(file.Get(), head.get(), headSize))
         return facts;
-    facts.mayHoldVersion = MayHoldVersionResource(head.get(), headSize);
+    const bool mayHoldVersion = MayHoldVersionResource(head.get(), headSize);
 
     Misc::MD5 digest;
     digest.Update(head.get(), headSize);
@@ -181,5 +192,8 @@ FileFacts ReadFileFacts(const std::wstring& path)
     Misc::CpeInfo image;
     if (image.Read(&source) && image.IsRecognised())
         facts.platform = Misc::CpeInfo::PlatformName(image.Machine());
+    Misc::VersionInfo own;
+    facts.version =
+        mayHoldVersion ? (version ? version : &own)->LoadFromImage(path, source) : Misc::ImageVersion::None;
     return facts;
 }

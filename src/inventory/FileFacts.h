@@ -1,6 +1,9 @@
 #pragma once
 // The facts of one recorded file that come from its content and its handle (date,
-// size, platform, digest), read through as few opens of the file as they allow.
+// size, platform, digest, and the version resource where the image settles which
+// entry is its version), read through as few opens of the file as they allow.
+
+#include "inventory/VersionInfo.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,12 +15,15 @@ struct FileFacts
     std::wstring size;     // "0" when the file cannot be opened at all
     std::wstring platform; // empty unless a recognised image
     std::wstring digest;   // empty when the file cannot be read completely
-    // False only when the first bytes were read and they show that the file cannot
-    // hold a version resource (neither an executable image nor a compressed one).
-    bool mayHoldVersion = true;
+    // The version resource as far as the pass could read it: read (into the caller's
+    // VersionInfo), none, or left to Misc::VersionInfo::Load, which asks the platform
+    // (also when the file's first bytes could not be read).
+    Misc::ImageVersion version = Misc::ImageVersion::Platform;
 };
 
-FileFacts ReadFileFacts(const std::wstring& path);
+// The version resource is read from the same bytes, where the file holds one and
+// its reading needs no call of the platform: `version` receives it.
+FileFacts ReadFileFacts(const std::wstring& path, Misc::VersionInfo* version = nullptr);
 
 // Whether a file that starts with these bytes can hold a version resource: only
 // executable images ("MZ") and files compressed by the system's expander ("SZDD",

@@ -19,11 +19,6 @@ bool KeysEqual(const std::wstring& a, const std::wstring& b)
     return Misc::CompareKeys(a, b) == 0;
 }
 
-bool FileExists(const std::wstring& path)
-{
-    return !path.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 } // namespace
 
 // "*" takes every name; "*suffix" a name ending in the suffix; anything else the whole
@@ -184,7 +179,7 @@ bool LogProcessor::Process(FolderContent* folder, const std::wstring& mainFolder
         {
             const std::wstring candidate =
                 Misc::JoinPath(tempDir, Misc::ComposePath(program, Misc::PathName) + L".log");
-            if (FileExists(candidate))
+            if (Misc::PathExists(candidate))
                 m_logFileFound(candidate);
         }
     }

@@ -17,6 +17,11 @@ std::wstring LibraryLoadDetailHere(const std::wstring& path);
 // The time a probe has for one load test.
 constexpr unsigned long kLoadTestLimitMs = 5000;
 
+// The lines of a load test that could not be made; neither says anything about the library.
+constexpr const wchar_t* kLoadTestUndelivered =
+    L"Load test not completed: the test process could not write its result.";
+constexpr const wchar_t* kLoadTestOutOfMemory = L"Load test not completed: out of memory.";
+
 // The failure line for `code` with the system's text for it, if it has one.
 std::wstring LoadFailedDetail(unsigned long code, const std::wstring& fileName);
 

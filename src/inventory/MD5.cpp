@@ -1,14 +1,6 @@
 #include "inventory/MD5.h"
 
-#include "misc/Handles.h"
-
-#include <windows.h>
-
-#include <io.h>
-
 #include <cstring>
-#include <memory>
-#include <new>
 
 namespace Misc
 {
@@ -206,38 +198,3 @@ std::wstring MD5::HexText(const uint8_t digest[kDigestSize])
 }
 
 } // namespace Misc
-
-// Streams the whole file through the digest in blocks, so memory stays constant
-// whatever the size. Writers are denied while it reads: a file that is being
-// written has no digest worth reporting. A read error part way gives false rather
-// than the digest of a part of the file.
-bool FileDigestText(const std::wstring& path, std::wstring& text)
-{
-    text.clear();
-    if (path.empty() || ::_waccess(path.c_str(), 4) != 0)
-        return false;
-    Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file)
-        return false;
-
-    constexpr DWORD kBlock = 64 * 1024;
-    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kBlock]);
-    if (!buffer)
-        return false;
-
-    Misc::MD5 digest;
-    for (;;)
-    {
-        DWORD read = 0;
-        if (!::ReadFile(file.Get(), buffer.get(), kBlock, &read, nullptr))
-            return false;
-        if (read == 0)
-            break;
-        digest.Update(buffer.get(), read);
-    }
-    uint8_t bytes[Misc::MD5::kDigestSize];
-    digest.Final(bytes);
-    text = Misc::MD5::HexText(bytes);
-    return true;
-}

@@ -1,5 +1,6 @@
 #pragma once
-// The MD5 message digest (RFC 1321) and the digest text of a file.
+// The MD5 message digest (RFC 1321). A file's digest is one of its one-pass facts
+// (inventory/FileFacts.h).
 
 #include <cstddef>
 #include <cstdint>
@@ -34,7 +35,3 @@ class MD5
 };
 
 } // namespace Misc
-
-// The digest of the file's whole content as text; false (and an empty text) when
-// the file cannot be read or another program holds it open for writing.
-bool FileDigestText(const std::wstring& path, std::wstring& text);

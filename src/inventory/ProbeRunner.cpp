@@ -68,7 +68,8 @@ ProbeSession* CurrentOrOwnSession(std::unique_ptr<ProbeSession>& own)
 }
 
 // One probe of one machine type, in the current session or in a session of its own
-// that ends with the test. False when that probe could not run.
+// that ends with the test. False when that probe could not start; a probe that started
+// gives its result, whatever it delivered.
 bool RunProbeOf(WORD machine, const wchar_t* mode, const std::vector<std::wstring>& arguments, DWORD limitMs,
                 ProbeResult& result)
 {
@@ -80,11 +81,13 @@ bool RunProbeOf(WORD machine, const wchar_t* mode, const std::vector<std::wstrin
         return false;
     std::vector<std::wstring> commandLine = {mode, resultPath};
     commandLine.insert(commandLine.end(), arguments.begin(), arguments.end());
+    // The probe has ended (RunChild waits for that) before its result is read. One that
+    // left no result and no exit code of its own never ran: the system could not run it.
     const Misc::ChildRun run = Misc::RunChild(program, commandLine, limitMs);
-    const bool ran = run.started && ReadProbeResult(resultPath, result.text);
+    const bool wrote = run.started && ReadProbeResult(resultPath, result.text);
+    SetProbeEnd(result, run.timedOut, run.exitCode);
+    const bool ran = wrote || (run.started && result.outcome == ProbeResult::Outcome::Undelivered);
     session->ReleaseResult(resultPath);
-    if (ran)
-        SetProbeEnd(result, run.timedOut, run.exitCode);
     return ran;
 }
 
@@ -191,6 +194,8 @@ ProbeResult::Outcome ProbeOutcome(bool timedOut, DWORD exitCode)
         return ProbeResult::Outcome::TimedOut;
     if (exitCode == Misc::kProbeCompleted)
         return ProbeResult::Outcome::Completed;
+    if (exitCode == Misc::kProbeNoResultFile || exitCode == Misc::kProbeBadCommandLine)
+        return ProbeResult::Outcome::Undelivered;
     // Exception codes carry the error severity in their top two bits.
     if ((exitCode & 0xC0000000) == 0xC0000000)
         return ProbeResult::Outcome::Crashed;

@@ -13,11 +13,12 @@ struct ProbeResult
 {
     enum class Outcome
     {
-        NotRun,    // no probe could be started: the caller tests in its own process
-        Completed, // the probe finished the test
-        Crashed,   // an exception ended the probe; `code` is the exception code
-        Ended,     // the library ended the probe; `code` is its exit code
-        TimedOut,  // the probe did not finish within the limit and was ended
+        NotRun,      // no probe could be started: the caller tests in its own process
+        Completed,   // the probe finished the test
+        Undelivered, // the probe started but could not write its result
+        Crashed,     // an exception ended the probe; `code` is the exception code
+        Ended,       // the library ended the probe; `code` is its exit code
+        TimedOut,    // the probe did not finish within the limit and was ended
     };
     Outcome outcome = Outcome::NotRun;
     DWORD code = 0;

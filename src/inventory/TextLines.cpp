@@ -88,6 +88,10 @@ std::vector<std::wstring> SplitLines(const std::wstring& text)
         std::size_t cut = end;
         if (complete && cut > start && text[cut - 1] == L'\r')
             --cut;
+        // The runtime's text reading hands a line over as a C string: it ends at its
+        // first zero, in the detail line, the Files tab and the report alike.
+        cut = static_cast<std::size_t>(std::find(text.begin() + start, text.begin() + cut, L'\0') -
+                                       text.begin());
         lines.push_back(text.substr(start, cut - start));
         start = complete ? end + 1 : end;
     }

@@ -10,6 +10,17 @@
 namespace Misc
 {
 
+class ByteSource;
+struct VersionEntries;
+
+// How far the version could be read from an image's bytes alone.
+enum class ImageVersion
+{
+    None,     // the image has no version the platform would give, or one that is not sound
+    Read,     // read and checked
+    Platform, // only the platform's own lookup can tell which of its entries is the version
+};
+
 class VersionInfo
 {
   public:
@@ -18,13 +29,21 @@ class VersionInfo
     VersionInfo& operator=(const VersionInfo&) = delete;
     virtual ~VersionInfo() = default;
 
+    // Opens the file (writers stay out meanwhile) and reads its version, asking the
+    // platform only where the image leaves the choice of entry to it.
     bool Load(const std::wstring& path);
+    // Reads the version from the bytes of an image that is already open; the path
+    // only names it. Never calls the platform's version functions.
+    ImageVersion LoadFromImage(const std::wstring& path, const ByteSource& image);
     bool FileVersionText(std::wstring& text) const;
     bool QueryString(const std::wstring& name, std::wstring& text) const;
 
     bool IsLoaded() const noexcept { return m_loaded; }
     const std::wstring& FileName() const noexcept { return m_fileName; }
     const std::wstring& StringPrefix() const noexcept { return m_stringPrefix; }
+    // The version data as the platform's functions hand it over.
+    const uint8_t* Data() const noexcept { return m_data.get(); }
+    DWORD DataSize() const noexcept { return m_dataSize; }
 
     // The version text of the fixed version words (most and least significant).
     static std::wstring VersionText(uint32_t versionMS, uint32_t versionLS);
@@ -36,6 +55,12 @@ class VersionInfo
   private:
     // Version data beyond this is not a version resource: its lengths are 16-bit.
     static constexpr DWORD kMaxDataSize = 4 * 1024 * 1024;
+    void Reset(const std::wstring& path);
+    ImageVersion ReadSingleEntry(const ByteSource& image, const VersionEntries& entries);
+    bool ReadPickedEntry(HMODULE module, const VersionEntries& entries);
+    bool ReadThroughVersionFunctions(const std::wstring& path, const ByteSource& image,
+                                     const VersionEntries& entries);
+    bool Accept(const uint8_t* block, uint32_t size);
     void FindFixedPartAndTranslation();
 
     bool m_loaded = false;

@@ -110,66 +110,84 @@ const Section* SectionOf(const ImageLayout& layout, uint32_t rva)
     return nullptr;
 }
 
+struct DirectoryEntries
+{
+    uint32_t namedCount = 0; // the entries named by a string come first, those named by a number after
+    std::vector<uint32_t> names;
+    std::vector<uint32_t> targets;
+
+    // The number an entry is looked up by; entries named by a string are never found by one.
+    uint16_t IdOf(std::size_t i) const
+    {
+        return i < namedCount ? 0 : static_cast<uint16_t>(names[i] & 0xFFFF);
+    }
+};
+
 class ResourceWalk
 {
   public:
     ResourceWalk(const ByteSource& image, const ImageLayout& layout) : m_image(image), m_layout(layout) {}
-    uint32_t VersionSize();
+    bool Entries(VersionEntries& found);
 
   private:
-    bool Directory(uint64_t offset, std::vector<uint32_t>& names, std::vector<uint32_t>& targets);
-    bool Subtree(uint32_t target, int level);
-    bool DataEntry(uint32_t offset);
+    bool Directory(uint64_t offset, DirectoryEntries& directory);
+    bool Subtree(uint32_t target, int level, uint16_t name);
+    bool DataEntry(uint32_t offset, uint16_t name, uint16_t language);
 
     const ByteSource& m_image;
     const ImageLayout& m_layout;
     uint64_t m_root = 0;
-    uint32_t m_entries = 0;
-    uint32_t m_smallest = 0;
+    uint32_t m_visited = 0;
+    bool m_numbered = true; // every name and language below the version type is a number
+    std::vector<VersionEntry> m_entries;
 };
 
 // One directory: its header and the whole entry array inside the file.
-bool ResourceWalk::Directory(uint64_t offset, std::vector<uint32_t>& names, std::vector<uint32_t>& targets)
+bool ResourceWalk::Directory(uint64_t offset, DirectoryEntries& directory)
 {
     uint8_t header[16];
     if (!m_image.ReadAt(offset, header, sizeof header))
         return false;
-    const uint32_t count = static_cast<uint32_t>(Word(header + 12)) + Word(header + 14);
+    directory.namedCount = Word(header + 12);
+    const uint32_t count = directory.namedCount + Word(header + 14);
     std::vector<uint8_t> entries(static_cast<std::size_t>(count) * 8);
     if (count > 0 && !m_image.ReadAt(offset + 16, entries.data(), count * 8))
         return false;
     for (uint32_t i = 0; i < count; ++i)
     {
-        names.push_back(Dword(entries.data() + i * 8));
-        targets.push_back(Dword(entries.data() + i * 8 + 4));
+        directory.names.push_back(Dword(entries.data() + i * 8));
+        directory.targets.push_back(Dword(entries.data() + i * 8 + 4));
     }
     return true;
 }
 
 // Below the type come the names, below the names the languages, and each language
 // names one data entry: nothing else is accepted.
-bool ResourceWalk::Subtree(uint32_t target, int level)
+bool ResourceWalk::Subtree(uint32_t target, int level, uint16_t name)
 {
-    if (++m_entries > kMaxVersionEntries)
+    if (++m_visited > kMaxVersionEntries)
         return false;
-    const bool isDirectory = (target & kSubdirectoryBit) != 0;
-    if (level == 2)
-        return !isDirectory && DataEntry(target);
-    if (!isDirectory)
+    if ((target & kSubdirectoryBit) == 0)
         return false;
-    std::vector<uint32_t> names;
-    std::vector<uint32_t> targets;
-    if (!Directory(m_root + (target & ~kSubdirectoryBit), names, targets) || targets.empty())
+    DirectoryEntries directory;
+    if (!Directory(m_root + (target & ~kSubdirectoryBit), directory) || directory.targets.empty())
         return false;
-    for (uint32_t next : targets)
-        if (!Subtree(next, level + 1))
+    m_numbered = m_numbered && directory.namedCount == 0;
+    for (std::size_t i = 0; i < directory.targets.size(); ++i)
+    {
+        const uint32_t next = directory.targets[i];
+        const bool sound = level == 0 ? Subtree(next, 1, directory.IdOf(i))
+                                      : (next & kSubdirectoryBit) == 0 && ++m_visited <= kMaxVersionEntries &&
+                                            DataEntry(next, name, directory.IdOf(i));
+        if (!sound)
             return false;
+    }
     return true;
 }
 
 // The data is looked up through the section table only, and must lie inside both its
 // section's raw data and the file.
-bool ResourceWalk::DataEntry(uint32_t offset)
+bool ResourceWalk::DataEntry(uint32_t offset, uint16_t name, uint16_t language)
 {
     uint8_t entry[16];
     if (!m_image.ReadAt(m_root + offset, entry, sizeof entry))
@@ -183,12 +201,11 @@ bool ResourceWalk::DataEntry(uint32_t offset)
     const uint64_t fileEnd = static_cast<uint64_t>(section->rawOffset) + inSection;
     if (inSection > section->rawSize || fileEnd > m_image.Size())
         return false;
-    if (m_smallest == 0 || size < m_smallest)
-        m_smallest = size;
+    m_entries.push_back(VersionEntry{name, language, rva, fileEnd - size, size});
     return true;
 }
 
-uint32_t ResourceWalk::VersionSize()
+bool ResourceWalk::Entries(VersionEntries& found)
 {
     // The root may lie inside the headers, where a data file's address is its offset.
     const uint32_t rva = m_layout.resourceRva;
@@ -197,22 +214,29 @@ uint32_t ResourceWalk::VersionSize()
     else if (const Section* section = SectionOf(m_layout, rva))
         m_root = static_cast<uint64_t>(section->rawOffset) + (rva - section->virtualAddress);
     else
-        return 0;
-    std::vector<uint32_t> names;
-    std::vector<uint32_t> targets;
-    if (!Directory(m_root, names, targets))
-        return 0;
-    bool found = false;
-    for (std::size_t i = 0; i < names.size(); ++i)
+        return false;
+    DirectoryEntries root;
+    if (!Directory(m_root, root))
+        return false;
+    uint32_t versionTypes = 0;
+    bool ascending = true;
+    for (std::size_t i = 0; i < root.names.size(); ++i)
     {
+        if (i > root.namedCount && root.IdOf(i) <= root.IdOf(i - 1))
+            ascending = false;
         // The lookup compares only the low 16 bits of an entry's name.
-        if ((names[i] & 0xFFFF) != kVersionType)
+        if ((root.names[i] & 0xFFFF) != kVersionType)
             continue;
-        if (!Subtree(targets[i], 0))
-            return 0;
-        found = true;
+        if (!Subtree(root.targets[i], 0, 0))
+            return false;
+        ++versionTypes;
     }
-    return found ? m_smallest : 0;
+    for (const VersionEntry& entry : m_entries)
+        if (entry.name == 1)
+            found.named.push_back(entry);
+    found.single =
+        ascending && versionTypes == 1 && m_numbered && m_entries.size() == 1 && found.named.size() == 1;
+    return !found.named.empty();
 }
 
 struct Block
@@ -276,12 +300,11 @@ bool FileBytes::ReadAt(uint64_t offset, void* buffer, uint32_t count) const
     return ::ReadFile(m_file, buffer, count, &read, &at) && read == count;
 }
 
-uint32_t CheckedVersionResourceSize(const ByteSource& image)
+bool CheckVersionEntries(const ByteSource& image, VersionEntries& found)
 {
+    found = VersionEntries();
     ImageLayout layout;
-    if (!ReadLayout(image, layout))
-        return 0;
-    return ResourceWalk(image, layout).VersionSize();
+    return ReadLayout(image, layout) && ResourceWalk(image, layout).Entries(found);
 }
 
 // The wide form only: its root carries the key "VS_VERSION_INFO" and a type of 0 or 1,

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace Misc
 {
@@ -47,10 +48,34 @@ class FileBytes : public ByteSource
     uint64_t m_size = 0;
 };
 
-// The smallest size among the image's version data entries when the image's headers,
-// section table, resource directory and every version entry lie inside the file;
-// 0 when anything on the way is missing or points outside.
-uint32_t CheckedVersionResourceSize(const ByteSource& image);
+// One version data entry of the image: its name and language in the resource
+// directory, where its bytes lie (as an address of the image and in the file), and
+// their count.
+struct VersionEntry
+{
+    uint16_t name = 0;
+    uint16_t language = 0;
+    uint32_t rva = 0;
+    uint64_t fileOffset = 0;
+    uint32_t size = 0;
+};
+
+struct VersionEntries
+{
+    // The entries under the name the version functions ask for (1), in directory order.
+    std::vector<VersionEntry> named;
+    // Whether the platform's lookup can only come to named[0]: the types are in the
+    // ascending order that its search relies on, one version type holding one name (1)
+    // holding one language. Which language the platform prefers then makes no
+    // difference.
+    bool single = false;
+};
+
+// The version entries of the image when its headers, section table, resource directory
+// and every version entry (of any name and language) lie inside the file; false when
+// anything on the way is missing or points outside, or no entry has the name 1: then
+// nothing of the image may reach the platform's version functions.
+bool CheckVersionEntries(const ByteSource& image, VersionEntries& found);
 
 // Whether the version data (a VS_VERSIONINFO tree in its wide form) holds together:
 // every block's length within its parent, every key terminated inside its block.

@@ -2,6 +2,7 @@
 
 #include "logs/ShellOpen.h"
 #include "misc/Text.h"
+#include "report/FileSystem.h"
 #include "resource.h"
 
 namespace
@@ -11,10 +12,13 @@ const wchar_t kNoLogText[] = L"No LOG information available.";
 const wchar_t kUnableText[] = L"Unable to load the LOG file.";
 // An archived log's key: a character no path can hold, then its position.
 constexpr wchar_t kArchivedMark = L'|';
+// The view's word that a log read on its own thread is there.
+constexpr UINT kLogLoadedMessage = WM_APP + 17;
 // Equals no real path: the next ShowLog always loads.
 const wchar_t kNothingShown[] = L"x";
 
-HFONT CreateTextFont()
+// Courier New at 14 pixels (at 96 DPI), light.
+LOGFONTW TextFontAt96()
 {
     LOGFONTW description = {};
     description.lfHeight = 14;
@@ -23,7 +27,7 @@ HFONT CreateTextFont()
     description.lfOutPrecision = OUT_DEVICE_PRECIS;
     description.lfClipPrecision = CLIP_LH_ANGLES;
     wcscpy_s(description.lfFaceName, L"Courier New");
-    return ::CreateFontIndirectW(&description);
+    return description;
 }
 
 // A large log takes a while to show; the cursor says so until it is shown.
@@ -59,24 +63,40 @@ CLogFilesDialog::~CLogFilesDialog()
 
 // The text view takes all the growth; label and selector keep to the bottom edge, the
 // selector widening, and "Open" keeps to the bottom-right corner.
+// The find row lies where the selector row does, and moves alike.
 void CLogFilesDialog::Build()
 {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
+    ::InitCommonControlsEx(&controls);
     if (UI::RelativeLayout* layout = Layout())
     {
         layout->AddItem(IDC_LOG_TEXT, 0, 0, 1, 1);
         layout->AddItem(IDC_LOG_LABEL, 0, 1, 0, 0);
         layout->AddItem(IDC_LOG_SELECTOR, 0, 1, 1, 0);
         layout->AddItem(IDC_LOG_OPEN, 1, 1, 0, 0);
+        layout->AddItem(IDC_LOG_FIND_LABEL, 0, 1, 0, 0);
+        layout->AddItem(IDC_LOG_FIND, 0, 1, 1, 0);
+        layout->AddItem(IDC_LOG_FIND_STATUS, 1, 1, 0, 0);
     }
+}
+
+// The text's font follows the DPI the page is shown at.
+void CLogFilesDialog::OnDpiChanged(UINT dpi)
+{
+    if (!m_textFont)
+        m_textFont = std::make_unique<UI::ScaledFont>(TextFontAt96(), dpi);
+    else
+        m_textFont->SetDpi(dpi);
+    m_view.SetFont(TextFont());
 }
 
 BOOL CLogFilesDialog::OnInitDialog()
 {
     UI::SizeDialog::OnInitDialog();
-    HWND view = GetDlgItem(IDC_LOG_TEXT);
-    ::SendMessageW(view, EM_LIMITTEXT, 0xFFFFFFFF, 0);
-    m_textFont.Reset(CreateTextFont());
-    ::SendMessageW(view, WM_SETFONT, reinterpret_cast<WPARAM>(m_textFont.Get()), TRUE);
+    m_view.Attach(GetDlgItem(IDC_LOG_TEXT), GetHwnd(), kLogLoadedMessage);
+    OnDpiChanged(Dpi());
+    m_findBar.Attach(GetHwnd(),
+                     [this](const std::wstring& text, bool forward) { return m_view.Find(text, forward); });
     ::EnableWindow(GetDlgItem(IDC_LOG_OPEN), FALSE);
     Refresh();
     return TRUE;
@@ -151,44 +171,47 @@ void CLogFilesDialog::ShowLog(const std::wstring& path)
     if (Misc::EqualsNoCase(path, m_shownPath))
         return;
     m_shownPath = path;
-    const bool loaded = LoadLogText(GetDlgItem(IDC_LOG_TEXT), m_shownPath);
+    const bool loaded = LoadLogText(m_shownPath);
     // An archived log is nowhere on disk for the shell to open.
     ::EnableWindow(GetDlgItem(IDC_LOG_OPEN), loaded && !m_shownPath.empty() && !m_archived);
 }
 
-// The whole text is built first and given to the view at once: adding a large log line
-// by line takes minutes. The caret ends at the end, so the view shows the log's end.
-bool CLogFilesDialog::LoadLogText(HWND view, const std::wstring& path)
+// The view holds the log's rows and draws the few in sight; after a load the end of
+// the log is in view.
+bool CLogFilesDialog::LoadLogText(const std::wstring& path)
 {
-    ::SendMessageW(view, WM_SETREDRAW, FALSE, 0);
-    bool loaded = true;
     if (path.empty())
-        ::SetWindowTextW(view, kNoLogText);
+    {
+        m_view.ShowText(kNoLogText);
+        NameView(kNoLogText);
+        return true;
+    }
+    const WaitCursorScope wait;
+    bool loaded = false;
+    std::wstring name;
+    if (m_archived)
+    {
+        // A log inside an archive is shown from memory only, under the report's name.
+        const ArchivedLog* archived = ArchivedLogOf(path);
+        loaded = archived && archived->content && m_view.ShowBytes(*archived->content);
+        if (archived)
+            name = Misc::ComposePath(archived->name, 12);
+    }
     else
     {
-        const WaitCursorScope wait;
-        ::SetWindowTextW(view, L"");
-        std::wstring text;
-        const ArchivedLog* archived = ArchivedLogOf(path);
-        if (m_archived)
-            loaded =
-                archived && archived->content && LogViewTextOfBytes(*archived->content, m_viewLimit, text);
-        else
-            loaded = ReadLogViewText(path, m_viewLimit, text);
-        loaded = loaded && ::SetWindowTextW(view, text.c_str());
-        if (!loaded)
-            ::SetWindowTextW(view, kUnableText);
-        else
-        {
-            const LRESULT length = ::SendMessageW(view, WM_GETTEXTLENGTH, 0, 0);
-            ::SendMessageW(view, EM_SETSEL, static_cast<WPARAM>(length), length);
-            ::SendMessageW(view, EM_SCROLLCARET, 0, 0);
-            ::SendMessageW(view, EM_SETSEL, static_cast<WPARAM>(-1), -1);
-        }
+        loaded = m_view.ShowFile(path, m_viewLimit, m_showAtOnceBytes);
+        name = Misc::ComposePath(path, 12);
     }
-    ::SendMessageW(view, WM_SETREDRAW, TRUE, 0);
-    ::InvalidateRect(view, nullptr, TRUE);
+    if (!loaded)
+        m_view.ShowText(kUnableText);
+    NameView(loaded ? name : kUnableText);
     return loaded;
+}
+
+// Screen readers announce the view by this name.
+void CLogFilesDialog::NameView(const std::wstring& name)
+{
+    ::SetWindowTextW(m_view.Hwnd(), name.c_str());
 }
 
 // Every scan ends with the first log file shown. Another model may name the same path
@@ -259,20 +282,52 @@ bool CLogFilesDialog::OnCommand(WORD id, WORD code, HWND control)
 {
     if (id == IDC_LOG_SELECTOR && code == CBN_SELCHANGE)
     {
+        m_openNote.Hide();
         OnSelectionChange();
         return true;
     }
     if (id == IDC_LOG_OPEN && code == BN_CLICKED)
     {
+        // Opening nothing without a word would look like a dead button.
         if (!m_shownPath.empty() && !m_archived)
-            OpenWithShell(m_shownPath);
-        return true;
-    }
-    // The text is not shown all selected when the view takes the focus.
-    if (id == IDC_LOG_TEXT && code == EN_SETFOCUS)
-    {
-        ::SendMessageW(control, EM_SETSEL, static_cast<WPARAM>(-1), -1);
+            m_openNote.Show(GetDlgItem(IDC_LOG_OPEN), OpenWithShell(m_shownPath));
         return true;
     }
     return UI::SizeDialog::OnCommand(id, code, control);
+}
+
+bool CLogFilesDialog::OnNotify(NMHDR* header, LRESULT& result)
+{
+    if (m_view.OnNotify(header, result))
+        return true;
+    if (header->hwndFrom == m_view.Hwnd() && header->code == LVN_KEYDOWN)
+        OnViewKey(reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey);
+    return UI::SizeDialog::OnNotify(header, result);
+}
+
+// Ctrl+F opens the find row, F3 finds the next row, Shift+F3 the previous one, Escape
+// closes the find row.
+void CLogFilesDialog::OnViewKey(WORD key)
+{
+    if (key == 'F' && ::GetKeyState(VK_CONTROL) < 0)
+        m_findBar.Open();
+    else if (key == VK_F3)
+        m_findBar.FindAgain(::GetKeyState(VK_SHIFT) >= 0);
+    else if (key == VK_ESCAPE && m_findBar.IsOpen())
+        m_findBar.Close(m_view.Hwnd());
+}
+
+// A log read on the view's own thread is shown, or said unreadable, when it is there.
+bool CLogFilesDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    if (message != kLogLoadedMessage)
+        return UI::SizeDialog::OnMessage(message, wParam, lParam, result);
+    if (m_view.OnLoaded(wParam) == LogView::Loaded::Failed)
+    {
+        m_view.ShowText(kUnableText);
+        NameView(kUnableText);
+        ::EnableWindow(GetDlgItem(IDC_LOG_OPEN), FALSE);
+    }
+    result = 0;
+    return true;
 }

@@ -6,10 +6,14 @@
 #include "logs/ArchivedLog.h"
 #include "logs/LogFileReader.h"
 #include "logs/LogFilesInfo.h"
+#include "logs/LogFindBar.h"
+#include "logs/LogView.h"
 #include "misc/Handles.h"
+#include "ui/NoteBalloon.h"
 #include "ui/SizeDialog.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,25 +40,37 @@ class CLogFilesDialog : public UI::SizeDialog
     // Fills the selector from the model and selects the entry of `selected`; false when
     // none was selected.
     bool FillSelector(HWND selector, const std::wstring& selected);
-    // The view's text for `path`: false when the file could not be read.
-    bool LoadLogText(HWND view, const std::wstring& path);
+    // The view's text for `path`: false when the file could not be opened. A large log
+    // goes on loading after this returns; a failure then is shown when it ends.
+    bool LoadLogText(const std::wstring& path);
 
     const LogFilesInfo* Model() const noexcept { return m_model; }
 
     const std::wstring& SelectedPath() const noexcept { return m_selectedPath; }
     const std::wstring& ShownPath() const noexcept { return m_shownPath; }
-    HFONT TextFont() const noexcept { return static_cast<HFONT>(m_textFont.Get()); }
-    // Bytes above which a log is shown by its tail (the benchmark measures without it).
+    HFONT TextFont() const noexcept { return m_textFont ? m_textFont->Get() : nullptr; }
+    LogView& View() noexcept { return m_view; }
+    LogFindBar& FindBar() noexcept { return m_findBar; }
+    // What the page says at "Open" when the log could not be opened; empty otherwise.
+    const std::wstring& OpenNote() const noexcept { return m_openNote.Text(); }
+    // At most this many bytes of a log's end are shown (tests show a tail with it).
     void SetViewLimit(std::uint64_t bytes) noexcept { m_viewLimit = bytes; }
+    // Logs above this many bytes are read while the window goes on working.
+    void SetShowAtOnceBytes(std::uint64_t bytes) noexcept { m_showAtOnceBytes = bytes; }
 
   protected:
     BOOL OnInitDialog() override;
+    void OnDpiChanged(UINT dpi) override;
     bool OnCommand(WORD id, WORD code, HWND control) override;
+    bool OnNotify(NMHDR* header, LRESULT& result) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
   private:
     void Build();
     void ResetSelector();
     void OnSelectionChange();
+    void OnViewKey(WORD key);
+    void NameView(const std::wstring& name);
     const std::wstring* EntryPath(LRESULT itemData) const;
     template <typename Visit> void ForEachShownEntry(Visit&& visit) const;
     const ArchivedLog* ArchivedLogOf(const std::wstring& path) const;
@@ -62,8 +78,13 @@ class CLogFilesDialog : public UI::SizeDialog
     const LogFilesInfo* m_model = nullptr;
     std::wstring m_selectedPath;
     std::wstring m_shownPath = L"x"; // equals no real path: the first ShowLog always loads
-    Misc::GdiObject m_textFont;
-    std::uint64_t m_viewLimit = kLogViewLimit;
+    // Made in the page's initialisation, released with the page.
+    std::unique_ptr<UI::ScaledFont> m_textFont;
+    LogView m_view; // after the font it draws with, so that its thread ends first
+    LogFindBar m_findBar;
+    std::uint64_t m_viewLimit = kWholeLog;
+    std::uint64_t m_showAtOnceBytes = 4u << 20;
+    UI::NoteBalloon m_openNote;
     // While an archive is shown: its logs, and the key each goes by in place of a path.
     const std::vector<ArchivedLog>* m_archived = nullptr;
     std::vector<std::wstring> m_archivedKeys;

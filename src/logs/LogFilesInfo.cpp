@@ -1,31 +1,10 @@
 #include "logs/LogFilesInfo.h"
 
+#include "misc/Text.h"
 #include "report/FileSystem.h"
 #include "report/TmpFileManager.h"
 
 #include <new>
-
-namespace
-{
-
-wchar_t FoldAscii(wchar_t c)
-{
-    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
-} // namespace
-
-bool EqualsAsciiNoCase(const std::wstring& a, const std::wstring& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-    {
-        if (FoldAscii(a[i]) != FoldAscii(b[i]))
-            return false;
-    }
-    return true;
-}
 
 LogFilesInfo::LogFileEntry::LogFileEntry(const std::wstring& path, bool temporary)
     : m_path(path), m_fileName(Misc::ComposePath(path, Misc::PathFileName)),
@@ -56,7 +35,7 @@ void LogFilesInfo::Add(const std::wstring& path)
     m_entries.ForEach(
         [&](const LogFileEntry& entry)
         {
-            if (!listed && EqualsAsciiNoCase(entry.Path(), path))
+            if (!listed && Misc::EqualsAsciiNoCase(entry.Path(), path))
                 listed = true;
         });
     if (listed)

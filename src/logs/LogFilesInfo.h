@@ -50,6 +50,3 @@ class LogFilesInfo
   private:
     Misc::List<LogFileEntry> m_entries;
 };
-
-// Equality with only A-Z folded to a-z; every other character must match exactly.
-bool EqualsAsciiNoCase(const std::wstring& a, const std::wstring& b);

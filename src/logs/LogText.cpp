@@ -1,91 +1,11 @@
 #include "logs/LogText.h"
 
+#include "logs/LogLines.h"
 #include "misc/Text.h"
 
 #include <windows.h>
 
 #include <algorithm>
-
-namespace
-{
-
-// Both text forms are split the same way once they are UTF-16.
-void AppendLines(std::wstring_view text, std::wstring& out)
-{
-    std::size_t start = 0;
-    while (start < text.size())
-    {
-        std::size_t end = text.find(L'\n', start);
-        const std::size_t next = end == std::wstring_view::npos ? text.size() : end + 1;
-        if (end == std::wstring_view::npos)
-            end = text.size();
-        std::wstring_view line = text.substr(start, end - start);
-        line = line.substr(0, line.find(L'\0'));
-        if (!line.empty() && line.back() == L'\r')
-            line.remove_suffix(1);
-        out.append(line);
-        out.append(L"\r\n");
-        start = next;
-    }
-}
-
-// Lines become longer by at most one character (CR LF instead of LF), plus the CR LF of
-// an unterminated last line: the text is built in one allocation.
-std::size_t ViewLength(std::wstring_view text)
-{
-    return text.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), L'\n')) + 2;
-}
-
-std::wstring Utf16Units(std::string_view bytes)
-{
-    std::wstring units(bytes.size() / 2, L'\0');
-    for (std::size_t i = 0; i < units.size(); ++i)
-        units[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                        (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
-    return units;
-}
-
-std::wstring FromBytes(std::string_view bytes, unsigned codePage)
-{
-    if (bytes.empty())
-        return {};
-    // The converter takes an int count: a very large text goes in pieces that end
-    // after a line feed, which is never part of a multi-byte character.
-    constexpr std::size_t kPiece = 1u << 30;
-    std::wstring text;
-    std::size_t start = 0;
-    while (start < bytes.size())
-    {
-        std::size_t length = std::min(kPiece, bytes.size() - start);
-        if (start + length < bytes.size())
-        {
-            const std::size_t lf = bytes.substr(start, length).rfind('\n');
-            if (lf != std::string_view::npos)
-                length = lf + 1;
-        }
-        const char* piece = bytes.data() + start;
-        const int n = ::MultiByteToWideChar(codePage, 0, piece, static_cast<int>(length), nullptr, 0);
-        if (n > 0)
-        {
-            const std::size_t at = text.size();
-            text.resize(at + static_cast<std::size_t>(n));
-            ::MultiByteToWideChar(codePage, 0, piece, static_cast<int>(length), text.data() + at, n);
-        }
-        start += length;
-    }
-    return text;
-}
-
-void AppendView(std::string_view bytes, LogEncoding encoding, unsigned ansiCodePage, std::wstring& view)
-{
-    const std::wstring text = encoding == LogEncoding::Utf16
-                                  ? Utf16Units(bytes)
-                                  : FromBytes(bytes, encoding == LogEncoding::Utf8 ? CP_UTF8 : ansiCodePage);
-    view.reserve(view.size() + ViewLength(text));
-    AppendLines(text, view);
-}
-
-} // namespace
 
 LogMark DetectLogEncoding(std::string_view head)
 {
@@ -96,11 +16,12 @@ LogMark DetectLogEncoding(std::string_view head)
     return {LogEncoding::Ansi, 0};
 }
 
+// The rows of the view, each followed by CR LF: the text the view shows, whole.
 std::wstring LogViewText(std::string_view bytes, LogEncoding encoding, unsigned ansiCodePage)
 {
-    std::wstring view;
-    AppendView(bytes, encoding, ansiCodePage, view);
-    return view;
+    LogLines lines;
+    lines.Index(std::string(bytes), encoding, ansiCodePage);
+    return lines.Count() == 0 ? std::wstring() : lines.Text(0, lines.Count() - 1) + L"\r\n";
 }
 
 std::uint64_t LogTailOffset(std::uint64_t fileSize, const LogMark& mark, std::uint64_t limit)
@@ -139,9 +60,8 @@ std::wstring ComposeLogView(std::string_view bytes, const LogMark& mark, std::ui
     if (offset <= mark.length)
         return LogViewText(bytes, mark.encoding, ansiCodePage);
     const std::size_t partial = PartialFirstLineLength(bytes, mark.encoding);
-    std::wstring view = LeftOutNote(offset + partial) + L"\r\n";
-    AppendView(bytes.substr(partial), mark.encoding, ansiCodePage, view);
-    return view;
+    return LeftOutNote(offset + partial) + L"\r\n" +
+           LogViewText(bytes.substr(partial), mark.encoding, ansiCodePage);
 }
 
 std::wstring ByteCountText(std::uint64_t bytes)

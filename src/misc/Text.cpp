@@ -79,4 +79,16 @@ bool EqualsNoCase(const std::wstring& a, const std::wstring& b)
                                   TRUE) == CSTR_EQUAL;
 }
 
+bool EqualsAsciiNoCase(const std::wstring& a, const std::wstring& b)
+{
+    const auto fold = [](wchar_t c)
+    { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (fold(a[i]) != fold(b[i]))
+            return false;
+    return true;
+}
+
 } // namespace Misc

@@ -10,6 +10,9 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
+#include <algorithm>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -60,20 +63,78 @@ class RequestReader
     std::wstring m_pending; // text not yet taken as a line
 };
 
+// The result file, created empty; any length of path.
+Misc::FileHandle OpenResult(const std::wstring& path)
+{
+    return Misc::FileHandle(::CreateFileW(Misc::ProbeFilePath(path).c_str(), GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+}
+
+std::vector<DWORD> ThreadsOfThisProcess()
+{
+    std::vector<DWORD> threads;
+    Misc::FileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    const DWORD self = ::GetCurrentProcessId();
+    for (BOOL more = snapshot && ::Thread32First(snapshot.Get(), &entry); more;
+         more = ::Thread32Next(snapshot.Get(), &entry))
+        if (entry.th32OwnerProcessID == self)
+            threads.push_back(entry.th32ThreadID);
+    std::sort(threads.begin(), threads.end());
+    return threads;
+}
+
+// Whether the library left code behind that may still run: it stayed loaded after it
+// was freed, or a thread that was not there before it loaded is still running after
+// kProbeSettleMs. A thread that ends the probe in that time ends this library's test.
+bool LeftSomethingRunning(const std::wstring& library, const std::vector<DWORD>& threadsBefore)
+{
+    std::vector<Misc::KernelHandle> threads;
+    for (const DWORD id : ThreadsOfThisProcess())
+        if (id != ::GetCurrentThreadId() &&
+            !std::binary_search(threadsBefore.begin(), threadsBefore.end(), id))
+            if (HANDLE thread = ::OpenThread(SYNCHRONIZE, FALSE, id))
+                threads.emplace_back(thread);
+    const DWORD deadline = ::GetTickCount() + Misc::kProbeSettleMs;
+    for (const Misc::KernelHandle& thread : threads)
+    {
+        const DWORD now = ::GetTickCount();
+        const DWORD remaining = static_cast<int>(deadline - now) > 0 ? deadline - now : 0;
+        if (::WaitForSingleObject(thread.Get(), remaining) != WAIT_OBJECT_0)
+            return true;
+    }
+    return ::GetModuleHandleW(library.c_str()) != nullptr;
+}
+
+// One load test: the library's line, then the answer line that tells OrvoDiag the
+// line is complete and for which request it is.
+bool AnswerRequest(const std::wstring& number, const std::wstring& resultPath, const std::wstring& library)
+{
+    const std::vector<DWORD> threadsBefore = ThreadsOfThisProcess();
+    const std::wstring line = LibraryLoadDetailHere(library);
+    const bool stays = LeftSomethingRunning(library, threadsBefore);
+    Misc::TextLogWriter writer;
+    if (!writer.Attach(OpenResult(resultPath)))
+        return false;
+    const std::wstring answer = line + L"\n" + Misc::kProbeAnswerMark + number +
+                                (stays ? Misc::kProbeAnswerStays : Misc::kProbeAnswerClean);
+    return writer.Write(answer);
+}
+
 // The library is freed before the answer (LibraryLoadDetailHere frees it), so that a
 // crash or hang in its detach code is its own test's result and the next library
 // finds the probe as clean as a new one.
 DWORD ServeLoadTests(HANDLE answered)
 {
     RequestReader requests(::GetStdHandle(STD_INPUT_HANDLE));
-    std::wstring resultPath, library;
-    while (requests.ReadLine(resultPath) && requests.ReadLine(library))
+    ::SetEvent(answered); // ready: no library has run here yet
+    std::wstring number, resultPath, library;
+    while (requests.ReadLine(number) && requests.ReadLine(resultPath) && requests.ReadLine(library))
     {
-        Misc::TextLogWriter writer;
-        if (!writer.Open(resultPath))
+        if (!AnswerRequest(number, resultPath, library))
             return Misc::kProbeNoResultFile;
-        writer.Write(LibraryLoadDetailHere(library));
-        writer.Close();
         ::SetEvent(answered);
     }
     return Misc::kProbeCompleted;
@@ -84,7 +145,7 @@ DWORD RunDriverTest(const std::vector<std::wstring>& arguments)
     if (arguments.size() < 3)
         return Misc::kProbeBadCommandLine;
     Misc::TextLogWriter writer;
-    if (!writer.Open(arguments[0]))
+    if (!writer.Attach(OpenResult(arguments[0])))
         return Misc::kProbeNoResultFile;
     const std::vector<std::wstring> dependencies(arguments.begin() + 3, arguments.end());
     TestUsbBoxes(writer, arguments[1], arguments[2], dependencies);

@@ -198,6 +198,11 @@ std::wstring FullPath(const std::wstring& path)
     return full;
 }
 
+bool PathExists(const std::wstring& path)
+{
+    return !path.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool DirectoryExists(const std::wstring& path)
 {
     if (path.empty())
@@ -219,13 +224,27 @@ void SystemErrorText(unsigned long code, std::wstring& text)
         text = Misc::Format(L"%08X [Could not Format Message to readable error text.]", code);
 }
 
-int CreateDir(const std::wstring& pathIn)
+std::wstring SystemErrorLine(unsigned long code)
+{
+    std::wstring text;
+    SystemErrorText(code, text);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    return text.empty() ? Misc::Format(L"error %lu", code) : text;
+}
+
+int CreateDir(const std::wstring& path)
+{
+    const int result = CreateFolders(path);
+    if (result != 0)
+        ReportCreateDirFailure(path, result);
+    return result;
+}
+
+int CreateFolders(const std::wstring& pathIn)
 {
     if (pathIn.empty())
-    {
-        ReportCreateDirFailure(pathIn, -1);
         return -1;
-    }
     std::wstring path = pathIn;
     int result = CreateOneDirectory(path);
 
@@ -268,8 +287,6 @@ int CreateDir(const std::wstring& pathIn)
             break;
     }
 
-    if (result != 0)
-        ReportCreateDirFailure(pathIn, result);
     return result;
 }
 

@@ -27,6 +27,8 @@ void NormalisePath(std::wstring& path);
 // The full form of a path as the platform resolves it (relative to the current folder,
 // "." and "..", forward slashes); empty when it cannot be resolved.
 std::wstring FullPath(const std::wstring& path);
+// Whether anything, a file or a folder, is at the path (false for an empty path).
+bool PathExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);
 
 bool FileDateText(const std::wstring& path, std::wstring& text);
@@ -34,7 +36,15 @@ bool FileDateText(const std::wstring& path, std::wstring& text);
 std::wstring FileTimeText(const FILETIME& time);
 
 void SystemErrorText(unsigned long code, std::wstring& text);
+// The system's text for `code` as one line, without its line end ("error N" when the
+// system has none).
+std::wstring SystemErrorLine(unsigned long code);
 
+// Creates the folder and every missing folder above it, and shows nothing: 0 on
+// success (a folder that exists already is no failure), -1 for an empty path or one
+// with no folder above it to walk up to, otherwise the Windows error code.
+int CreateFolders(const std::wstring& path);
+// CreateFolders, with a message box that names the folder and the error on failure.
 int CreateDir(const std::wstring& path);
 bool DeleteDirectoryTree(const std::wstring& dir);
 

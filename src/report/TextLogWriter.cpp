@@ -47,6 +47,20 @@ bool TextLogWriter::Open(const std::wstring& path)
     return true;
 }
 
+bool TextLogWriter::Attach(Misc::FileHandle file)
+{
+    if (m_handle || !file)
+        return false;
+    m_handle = std::move(file);
+    m_path[0] = L'\0';
+    if (!MoveToEndWithMark())
+    {
+        Close();
+        return false;
+    }
+    return true;
+}
+
 bool TextLogWriter::MoveToEndWithMark()
 {
     LARGE_INTEGER end{};

@@ -21,6 +21,9 @@ class TextLogWriter
     ~TextLogWriter() { Close(); }
 
     bool Open(const std::wstring& path);
+    // Takes a file opened elsewhere (for a path longer than Open accepts) and writes
+    // as Open would; Path() stays empty. False, with the file closed, when it cannot.
+    bool Attach(Misc::FileHandle file);
     bool Write(const wchar_t* text);
     bool Write(const std::wstring& text) { return Write(text.c_str()); }
     bool Printf(const wchar_t* format, ...);

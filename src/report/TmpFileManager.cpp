@@ -17,16 +17,10 @@ constexpr DWORD kTempPathChars = 260;
 
 AFileManager* g_sharedFileManager = nullptr;
 
-// Anything at all, file or directory.
-bool ExistsAt(const std::wstring& path)
-{
-    return !path.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 void DeleteIfPresent(const std::wstring& path)
 {
     // A file that another program holds open stays; it is forgotten all the same.
-    if (ExistsAt(path))
+    if (Misc::PathExists(path))
         ::DeleteFileW(path.c_str());
 }
 
@@ -100,9 +94,9 @@ bool AFileManager::EnsureFolder()
     {
         const std::wstring name = Format(L"tmp_Orvo_%d", n);
         const std::wstring candidate = Misc::JoinPath(m_tempDir, name);
-        if (ExistsAt(candidate))
+        if (Misc::PathExists(candidate))
             continue;
-        if (Misc::CreateDir(candidate) == 0 && ExistsAt(candidate))
+        if (Misc::CreateDir(candidate) == 0 && Misc::PathExists(candidate))
         {
             m_folderName = name;
             m_folderPath = candidate;
@@ -111,7 +105,7 @@ bool AFileManager::EnsureFolder()
         break;
     }
     m_folderName.clear();
-    if (ExistsAt(m_tempDir))
+    if (Misc::PathExists(m_tempDir))
     {
         m_folderPath = m_tempDir;
         return true;
@@ -143,7 +137,7 @@ std::wstring AFileManager::Register(const std::wstring& name)
     const std::wstring path = Misc::JoinPath(m_folderPath, name);
     if (!LiesInside(m_folderPath, name, path))
         return {};
-    if (Find(path) || ExistsAt(path))
+    if (Find(path) || Misc::PathExists(path))
         return {};
     m_files.Add(std::make_unique<std::wstring>(path));
     return path;

@@ -1,6 +1,7 @@
 #include "report/XmlDocument.h"
 
 #include "misc/ComValues.h"
+#include "misc/Text.h"
 #include "report/DomDocument.h"
 
 #include <cwchar>
@@ -24,16 +25,6 @@ bool IsNameChar(unsigned long c) noexcept
 {
     return IsNameStart(c) || c == L'-' || c == L'.' || (c >= L'0' && c <= L'9') || c == 0xB7 ||
            (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
-}
-
-bool IsHighSurrogate(wchar_t c) noexcept
-{
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-
-bool IsLowSurrogate(wchar_t c) noexcept
-{
-    return c >= 0xDC00 && c <= 0xDFFF;
 }
 
 // Attribute values keep their quote marks out of the DOM: each becomes its entity

@@ -89,6 +89,8 @@ class ZipArchive::Writer
 
     bool Add(const std::wstring& entryName, const std::wstring& sourcePath);
     bool Finish();
+    // The system's code of the first write to the archive that failed; 0 when none.
+    DWORD Error() const noexcept { return m_error; }
 
   private:
     using Entry = Zip::EntryRecord;
@@ -125,12 +127,18 @@ class ZipArchive::Writer
                           std::uint64_t position);
     bool Write(const void* data, std::size_t size, std::uint64_t& position) noexcept;
     void Discard(std::uint64_t from) noexcept;
+    void NoteError(DWORD error = ::GetLastError()) noexcept
+    {
+        if (!m_error)
+            m_error = error;
+    }
 
     FileHandle m_file;
     std::uint64_t m_end = 0;
     std::uint64_t m_directorySize = 0;
     bool m_closed = false;
     bool m_failed = false;
+    DWORD m_error = 0;
     std::vector<Entry> m_entries;
 };
 
@@ -141,8 +149,17 @@ bool ZipArchive::Writer::Write(const void* data, std::size_t size, std::uint64_t
     {
         const DWORD chunk = static_cast<DWORD>(size < (1u << 30) ? size : (1u << 30));
         DWORD written = 0;
-        if (!::WriteFile(m_file.Get(), bytes, chunk, &written, nullptr) || written != chunk)
+        if (!::WriteFile(m_file.Get(), bytes, chunk, &written, nullptr))
+        {
+            NoteError(::GetLastError());
             return false;
+        }
+        // A file takes fewer bytes than it was given only when its disk is full.
+        if (written != chunk)
+        {
+            NoteError(ERROR_DISK_FULL);
+            return false;
+        }
         bytes += chunk;
         size -= chunk;
         position += chunk;
@@ -155,7 +172,10 @@ bool ZipArchive::Writer::Write(const void* data, std::size_t size, std::uint64_t
 void ZipArchive::Writer::Discard(std::uint64_t from) noexcept
 {
     if (!SeekTo(m_file.Get(), from) || !::SetEndOfFile(m_file.Get()))
+    {
+        NoteError();
         m_failed = true;
+    }
 }
 
 // Local header with provisional values, the data, then the header again with the
@@ -405,7 +425,10 @@ bool ZipArchive::Writer::Finish()
     bool ok = !m_failed;
     std::uint64_t position = m_end;
     if (!SeekTo(m_file.Get(), m_end))
+    {
+        NoteError();
         ok = false;
+    }
     else
     {
         Bytes block;
@@ -426,7 +449,12 @@ bool ZipArchive::Writer::Finish()
             Zip::EndRecord(static_cast<std::uint16_t>(m_entries.size()),
                            static_cast<std::uint32_t>(m_directorySize), static_cast<std::uint32_t>(m_end),
                            block);
-            written = Write(block.Data(), block.Size(), position) && ::SetEndOfFile(m_file.Get());
+            written = Write(block.Data(), block.Size(), position);
+            if (written && !::SetEndOfFile(m_file.Get()))
+            {
+                NoteError();
+                written = false;
+            }
         }
         ok = ok && written;
     }
@@ -447,10 +475,14 @@ bool ZipArchive::Open(const std::wstring& path)
 {
     if (IsOpen() || path.empty())
         return false;
+    m_error = 0;
     FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
+    {
+        m_error = ::GetLastError();
         return false;
+    }
     try
     {
         m_writer = std::make_unique<Writer>(std::move(file));
@@ -491,6 +523,8 @@ bool ZipArchive::Close()
     {
         ok = false;
     }
+    if (!ok && !m_error)
+        m_error = m_writer->Error() ? m_writer->Error() : static_cast<unsigned long>(ERROR_WRITE_FAULT);
     m_writer.reset();
     m_mode = kModeClosed;
     return ok;

@@ -25,6 +25,9 @@ class ZipArchive
 
     bool IsOpen() const noexcept { return m_mode == kModeWrite; }
     const std::wstring& Path() const noexcept { return m_path; }
+    // Why Open or Close failed: the system's error code of the first failure the
+    // archive met (ERROR_WRITE_FAULT when the system named none); 0 after success.
+    unsigned long Error() const noexcept { return m_error; }
 
     static constexpr int kModeClosed = 0;
     static constexpr int kModeWrite = 2;
@@ -35,6 +38,7 @@ class ZipArchive
     std::wstring m_path;
     std::unique_ptr<Writer> m_writer;
     int m_mode = kModeClosed;
+    unsigned long m_error = 0;
 };
 
 } // namespace Misc

@@ -1,5 +1,7 @@
 #include "report/ZipFields.h"
 
+#include "misc/Text.h"
+
 namespace Misc::Zip
 {
 
@@ -32,8 +34,7 @@ bool IsStoredName(const std::wstring& entryName)
         return false;
     const std::wstring suffix = entryName.substr(dot);
     for (const wchar_t* stored : StoredSuffixes)
-        if (::CompareStringOrdinal(suffix.c_str(), static_cast<int>(suffix.size()), stored, -1, TRUE) ==
-            CSTR_EQUAL)
+        if (Misc::EqualsNoCase(suffix, stored))
             return true;
     return false;
 }

@@ -1,6 +1,7 @@
 #include "system/SystemDialog.h"
 
 #include "resource.h"
+#include "ui/TreeRows.h"
 
 CSystemDialog::CSystemDialog(UI::CDialog* owner) : UI::SizeDialog(IDD_SYSTEM_PAGE, owner)
 {
@@ -28,16 +29,22 @@ void CSystemDialog::Build()
         layout->AddItem(IDC_SYSTEM_EDIT, 0, 1, 0.2, 0);
         layout->AddItem(IDC_SYSTEM_CALC, 0.2, 1, 0, 0);
     }
-    m_font.Reset(::CreateFontW(-12, 0, 0, 0, FW_LIGHT, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEVICE_PRECIS,
-                               CLIP_LH_ANGLES, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Consolas"));
+}
+
+// The tree's and the painter's fonts follow the DPI the page is shown at.
+void CSystemDialog::OnDpiChanged(UINT dpi)
+{
+    m_font.SetDpi(dpi);
+    m_draw.SetDpi(dpi);
+    if (m_tree && m_font)
+        ::SendMessageW(m_tree, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), TRUE);
 }
 
 BOOL CSystemDialog::OnInitDialog()
 {
     UI::SizeDialog::OnInitDialog();
     m_tree = GetDlgItem(IDC_TREE);
-    if (m_tree && m_font)
-        ::SendMessageW(m_tree, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Get()), TRUE);
+    OnDpiChanged(Dpi());
     FillTree();
     for (int id : {IDC_SYSTEM_EDIT, IDC_SYSTEM_CALC})
         if (HWND control = GetDlgItem(id))
@@ -52,7 +59,38 @@ bool CSystemDialog::OnNotify(NMHDR* header, LRESULT& result)
         result = UI::CommonDraw::OnCustomDraw(reinterpret_cast<NMTVCUSTOMDRAW*>(header));
         return true;
     }
+    if (header && header->idFrom == static_cast<UINT_PTR>(IDC_TREE) && header->code == TVN_KEYDOWN &&
+        UI::IsCtrlKey(*reinterpret_cast<NMTVKEYDOWN*>(header), 'C'))
+    {
+        UI::CopyToClipboard(GetHwnd(), SelectedRowText());
+        result = 1; // not part of the tree's type-ahead
+        return true;
+    }
+    if (header && header->idFrom == static_cast<UINT_PTR>(IDC_TREE) && header->code == NM_RCLICK)
+        UI::SelectRowUnderCursor(m_tree); // then the tree asks for its context menu
     return UI::SizeDialog::OnNotify(header, result);
+}
+
+std::wstring CSystemDialog::SelectedRowText() const
+{
+    return m_tree ? UI::RowText(m_tree, TreeView_GetSelection(m_tree)) : std::wstring();
+}
+
+bool CSystemDialog::OnCommand(WORD id, WORD code, HWND control)
+{
+    if (id != IDM_COPY_ROW)
+        return UI::SizeDialog::OnCommand(id, code, control);
+    UI::CopyToClipboard(GetHwnd(), SelectedRowText());
+    return true;
+}
+
+bool CSystemDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    if (message != WM_CONTEXTMENU || reinterpret_cast<HWND>(wParam) != m_tree || !m_tree)
+        return UI::SizeDialog::OnMessage(message, wParam, lParam, result);
+    UI::ShowRowMenu(GetHwnd(), m_tree, lParam, {{IDM_COPY_ROW, L"Copy", !SelectedRowText().empty()}});
+    result = 0;
+    return true;
 }
 
 void CSystemDialog::OnDestroy()

@@ -25,12 +25,17 @@ class CSystemDialog : public UI::SizeDialog
     const SystemInfo* Model() const noexcept { return m_model; }
 
     HWND Tree() const noexcept { return m_tree; }
-    HFONT TreeFont() const noexcept { return static_cast<HFONT>(m_font.Get()); }
+    HFONT TreeFont() const noexcept { return m_font.Get(); }
     const SystemDraw& Painter() const noexcept { return m_draw; }
+    // The selected row's text as shown; empty when no row is selected.
+    std::wstring SelectedRowText() const;
 
   protected:
     BOOL OnInitDialog() override;
+    void OnDpiChanged(UINT dpi) override;
     bool OnNotify(NMHDR* header, LRESULT& result) override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void OnDestroy() override;
 
   private:
@@ -40,5 +45,5 @@ class CSystemDialog : public UI::SizeDialog
     const SystemInfo* m_model = nullptr;
     SystemDraw m_draw;
     HWND m_tree = nullptr;
-    Misc::GdiObject m_font;
+    UI::ScaledFont m_font{UI::TreeFontAt96()};
 };

@@ -6,10 +6,12 @@
 namespace UI
 {
 
-CommonDraw::CommonDraw()
+namespace
+{
+LOGFONTW ConsolasAt96(LONG height)
 {
     LOGFONTW description = {};
-    description.lfHeight = -11;
+    description.lfHeight = height;
     description.lfWeight = 300;
     description.lfCharSet = 0;
     description.lfOutPrecision = OUT_DEVICE_PRECIS;
@@ -17,8 +19,17 @@ CommonDraw::CommonDraw()
     description.lfQuality = DEFAULT_QUALITY;
     description.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
     wcscpy_s(description.lfFaceName, L"Consolas");
-    m_font.Reset(::CreateFontIndirectW(&description));
+    return description;
 }
+} // namespace
+
+LOGFONTW TreeFontAt96()
+{
+    return ConsolasAt96(-12);
+}
+
+// The painter's own font: Consolas at 11 pixels (at 96 DPI), light.
+CommonDraw::CommonDraw() : m_font(ConsolasAt96(-11)) {}
 
 CommonDraw::~CommonDraw()
 {

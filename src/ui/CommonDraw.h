@@ -4,6 +4,7 @@
 
 #include "misc/Handles.h"
 #include "misc/List.h"
+#include "ui/Dpi.h"
 
 #include <windows.h>
 
@@ -23,6 +24,10 @@ struct ItemInfo
     int reserved = 0;
 };
 
+// The trees' font at 96 DPI: Consolas at 12 pixels, light, fixed pitch, which the
+// column alignment of the rows relies on.
+LOGFONTW TreeFontAt96();
+
 class CommonDraw
 {
   public:
@@ -36,7 +41,9 @@ class CommonDraw
     virtual void SetNeedsFill(bool needsFill);
     bool NeedsFill() const noexcept { return m_needsFill; }
 
-    HFONT Font() const noexcept { return static_cast<HFONT>(m_font.Get()); }
+    HFONT Font() const noexcept { return m_font.Get(); }
+    // The painter's font made again for the DPI its tree is shown at.
+    void SetDpi(UINT dpi) { m_font.SetDpi(dpi); }
     std::size_t ItemCount() const noexcept { return m_items.Count(); }
 
     // Inserts `text` as the last child of `parent` and attaches a new record with
@@ -54,7 +61,7 @@ class CommonDraw
 
   protected:
     Misc::List<ItemInfo> m_items;
-    Misc::GdiObject m_font;
+    ScaledFont m_font;
     bool m_needsFill = true;
 };
 

@@ -2,9 +2,6 @@
 
 #include "misc/Handles.h"
 
-#include <cstring>
-#include <vector>
-
 namespace UI
 {
 
@@ -58,44 +55,6 @@ bool CDialog::Create(HWND parent, UINT templateId)
     HWND hwnd = ::CreateDialogParamW(ResourceInstance(), MAKEINTRESOURCEW(templateId), parent,
                                      &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     // A window that failed during its initialisation may already be gone again.
-    return hwnd != nullptr && m_hwnd == hwnd;
-}
-
-namespace
-{
-
-// The style field of a dialog template: an extended template starts with version 1
-// and the signature 0xFFFF and keeps its style after the help id and extended style.
-DWORD* TemplateStyle(std::vector<DWORD>& copy, std::size_t bytes)
-{
-    auto* words = reinterpret_cast<WORD*>(copy.data());
-    const bool extended = bytes >= 16 && words[0] == 1 && words[1] == 0xFFFF;
-    return extended ? &copy[3] : &copy[0];
-}
-
-} // namespace
-
-bool CDialog::CreateHidden(HWND parent)
-{
-    if (m_hwnd)
-        return false;
-    HINSTANCE instance = ResourceInstance();
-    HRSRC resource =
-        ::FindResourceW(instance, MAKEINTRESOURCEW(m_templateId), MAKEINTRESOURCEW(5)); // RT_DIALOG
-    HGLOBAL loaded = resource ? ::LoadResource(instance, resource) : nullptr;
-    const void* data = loaded ? ::LockResource(loaded) : nullptr;
-    const DWORD bytes = resource ? ::SizeofResource(instance, resource) : 0;
-    // Dialog templates are small; anything larger is no template of this program.
-    constexpr DWORD kLargestTemplate = 0x10000;
-    if (!data || bytes < sizeof(DLGTEMPLATE) || bytes > kLargestTemplate)
-        return false;
-    // A DWORD-aligned copy, as the dialog manager expects of a template in memory.
-    std::vector<DWORD> copy((bytes + sizeof(DWORD) - 1) / sizeof(DWORD));
-    std::memcpy(copy.data(), data, bytes);
-    *TemplateStyle(copy, bytes) &= ~static_cast<DWORD>(WS_VISIBLE);
-    m_modal = false;
-    HWND hwnd = ::CreateDialogIndirectParamW(instance, reinterpret_cast<DLGTEMPLATE*>(copy.data()), parent,
-                                             &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     return hwnd != nullptr && m_hwnd == hwnd;
 }
 

@@ -26,9 +26,6 @@ class CDialog
     bool Create(HWND parent);
     // Creates the window modelessly from an explicit template (pages of the tab strip).
     bool Create(HWND parent, UINT templateId);
-    // Creates the window modelessly from its own template without ever showing it (the
-    // template's visible style is dropped): the program's windows at work unattended.
-    bool CreateHidden(HWND parent);
     // Destroys the window if it exists.
     void DestroyWindow();
 

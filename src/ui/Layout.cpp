@@ -80,6 +80,38 @@ void RelativeLayout::Attach(HWND dialog, bool resetMinimum)
     }
 }
 
+namespace
+{
+RECT ConvertRect(const RECT& rect, const DialogUnits& from, const DialogUnits& to)
+{
+    // The dialog manager maps a control's origin and its size each on its own.
+    const int left = ConvertX(rect.left, from, to);
+    const int top = ConvertY(rect.top, from, to);
+    return {left, top, left + ConvertX(rect.right - rect.left, from, to),
+            top + ConvertY(rect.bottom - rect.top, from, to)};
+}
+} // namespace
+
+void RelativeLayout::Rescale(HWND dialog, const DialogUnits& from, const DialogUnits& to)
+{
+    if (m_currentWidth == -1 && m_currentHeight == -1)
+        return;
+    if (m_minTrackWidth >= 0)
+        m_minTrackWidth += ConvertX(m_initialWidth, from, to) - m_initialWidth;
+    if (m_minTrackHeight >= 0)
+        m_minTrackHeight += ConvertY(m_initialHeight, from, to) - m_initialHeight;
+    m_initialWidth = ConvertX(m_initialWidth, from, to);
+    m_initialHeight = ConvertY(m_initialHeight, from, to);
+    for (const auto& item : m_items)
+        item->initial = ConvertRect(item->initial, from, to);
+    const SIZE client = ClientSize(dialog);
+    m_currentWidth = client.cx;
+    m_currentHeight = client.cy;
+    PlaceAll(dialog);
+    ++m_relayouts;
+    ::InvalidateRect(dialog, nullptr, TRUE);
+}
+
 void RelativeLayout::SetMinTrackSize(int width, int height)
 {
     m_minTrackWidth = width;

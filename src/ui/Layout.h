@@ -3,6 +3,7 @@
 // fractions of the dialog's growth since Attach, never below the template arrangement.
 
 #include "misc/Array.h"
+#include "ui/Dpi.h"
 
 #include <windows.h>
 
@@ -57,6 +58,11 @@ class RelativeLayout final : public iDlgLayoutManager
     SIZE CurrentSize() const noexcept { return {m_currentWidth, m_currentHeight}; }
     SIZE InitialSize() const noexcept { return {m_initialWidth, m_initialHeight}; }
     SIZE MinTrackSize() const noexcept { return {m_minTrackWidth, m_minTrackHeight}; }
+    // The dialog's font changed from `from` to `to` units (a new DPI): the template
+    // arrangement and the minimum are laid out again in the new units, and the controls
+    // are placed for the dialog's present size.
+    void Rescale(HWND dialog, const DialogUnits& from, const DialogUnits& to);
+
     // How many times OnSize moved the controls.
     unsigned RelayoutCount() const noexcept { return m_relayouts; }
 

@@ -16,8 +16,14 @@ namespace
 {
 
 const wchar_t kClassName[] = L"OrvoTabCtrl";
-constexpr int kTabsLeft = 2; // the row's margin before the first tab
-constexpr int kTabGap = 1;   // between two tabs
+// Measures at 96 DPI.
+constexpr int kTabsLeft = 2;      // the row's margin before the first tab
+constexpr int kTabGap = 1;        // between two tabs
+constexpr int kTabTop = 2;        // above the tabs in the row
+constexpr int kCloseMargin = 3;   // right of the close button
+constexpr int kCloseGap = 4;      // between the last tab and the close button
+constexpr int kFallbackRow = 20;  // the row's height without a style
+constexpr int kFallbackPadding = 8;
 
 HFONT CopyFont(HFONT font)
 {
@@ -201,13 +207,26 @@ bool TabCtrl::HasFocusCue() const noexcept
     return m_hwnd && ::GetFocus() == m_hwnd;
 }
 
+void TabCtrl::SetDpi(UINT dpi)
+{
+    if (dpi == 0 || dpi == m_dpi)
+        return;
+    m_dpi = dpi;
+    Update(true);
+}
+
+int TabCtrl::Scaled(int pixelsAt96) const noexcept
+{
+    return ScaleToDpi(pixelsAt96, m_dpi);
+}
+
 SIZE TabCtrl::GetMinTrackSize() const
 {
     Misc::WindowDc dc(m_hwnd);
-    const int row = m_draw ? m_draw->TabRowHeight(*this, dc.Get()) : 20;
+    const int row = m_draw ? m_draw->TabRowHeight(*this, dc.Get()) : Scaled(kFallbackRow);
     const int bar = m_draw ? m_draw->BarHeight(*this) : 0;
-    const int close = (m_closeButton && m_draw) ? m_draw->CloseButtonWidth(*this) + 6 : 0;
-    return {4 + std::max(1, GetCount()) * 24 + close, row + bar + 8};
+    const int close = (m_closeButton && m_draw) ? m_draw->CloseButtonWidth(*this) + Scaled(6) : 0;
+    return {Scaled(4) + std::max(1, GetCount()) * Scaled(24) + close, row + bar + Scaled(8)};
 }
 
 void TabCtrl::Update(bool redraw)
@@ -217,16 +236,17 @@ void TabCtrl::Update(bool redraw)
     RECT client = {};
     ::GetClientRect(m_hwnd, &client);
     Misc::WindowDc dc(m_hwnd);
-    const int rowHeight = m_draw ? m_draw->TabRowHeight(*this, dc.Get()) : 20;
+    const int rowHeight = m_draw ? m_draw->TabRowHeight(*this, dc.Get()) : Scaled(kFallbackRow);
     const int tabsRight = PlaceParts(client, rowHeight);
-    const int padding = m_draw ? m_draw->TabPadding(*this) : 8;
-    const std::vector<int> widths =
-        FitTabWidths(TitleWidths(dc.Get(), padding), std::max(0, tabsRight - kTabsLeft), m_equalWidths);
-    int x = kTabsLeft;
+    const int padding = m_draw ? m_draw->TabPadding(*this) : Scaled(kFallbackPadding);
+    const int gap = Scaled(kTabGap);
+    const std::vector<int> widths = FitTabWidths(TitleWidths(dc.Get(), padding),
+                                                 std::max(0, tabsRight - Scaled(kTabsLeft)), m_equalWidths, gap);
+    int x = Scaled(kTabsLeft);
     for (std::size_t i = 0; i < m_items.size(); ++i)
     {
-        m_items[i]->rect = {x, 2, x + widths[i], rowHeight};
-        x += widths[i] + kTabGap;
+        m_items[i]->rect = {x, Scaled(kTabTop), x + widths[i], rowHeight};
+        x += widths[i] + gap;
     }
     ShowSelectedPage();
     if (redraw)
@@ -247,11 +267,12 @@ int TabCtrl::PlaceParts(const RECT& client, int rowHeight)
 
     m_closeRect = {};
     if (!m_closeButton || !m_draw)
-        return client.right - 2;
+        return client.right - Scaled(kTabsLeft);
     const int size = m_draw->CloseButtonWidth(*this);
     const int top = std::max(0, (rowHeight - size) / 2 + 1);
-    m_closeRect = {client.right - 3 - size, top, client.right - 3, top + size};
-    return m_closeRect.left - 4;
+    const int right = client.right - Scaled(kCloseMargin);
+    m_closeRect = {right - size, top, right, top + size};
+    return m_closeRect.left - Scaled(kCloseGap);
 }
 
 // Every title's width in the wider of the two fonts, with the padding on both sides.
@@ -275,20 +296,20 @@ std::vector<int> TabCtrl::TitleWidths(HDC dc, int padding) const
 
 // With equal widths the widest title decides every tab's width; either way the tabs
 // shrink evenly when the row is too narrow for them.
-std::vector<int> TabCtrl::FitTabWidths(std::vector<int> widths, int available, bool equal)
+std::vector<int> TabCtrl::FitTabWidths(std::vector<int> widths, int available, bool equal, int gap)
 {
     const int count = static_cast<int>(widths.size());
     if (equal)
     {
         int width = widths.empty() ? 0 : *std::max_element(widths.begin(), widths.end());
-        if (count > 0 && count * (width + kTabGap) > available)
-            width = std::max(1, available / count - kTabGap);
+        if (count > 0 && count * (width + gap) > available)
+            width = std::max(1, available / count - gap);
         std::fill(widths.begin(), widths.end(), width);
         return widths;
     }
     int total = 0;
     for (int w : widths)
-        total += w + kTabGap;
+        total += w + gap;
     if (total > available && total > 0)
         for (int& w : widths)
             w = std::max(1, w * available / total);

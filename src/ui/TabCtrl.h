@@ -6,6 +6,7 @@
 // After Ctrl+Tab the new page's first control has the focus.
 
 #include "misc/Handles.h"
+#include "ui/Dpi.h"
 
 #include <windows.h>
 
@@ -116,6 +117,11 @@ class TabCtrl
     void SetNotifyManager(TabCtrlNotify* notify) noexcept { m_notify = notify; }
     void SetDrawManager(TabCtrlDrawManager* draw) noexcept { m_draw = draw; }
 
+    // The DPI the strip is shown at: its measures are given for 96 DPI and scaled.
+    void SetDpi(UINT dpi);
+    UINT Dpi() const noexcept { return m_dpi; }
+    int Scaled(int pixelsAt96) const noexcept;
+
     // Recomputes the tab rectangles and places the selected page.
     void Update(bool redraw = true);
     // The smallest size the strip can show itself in.
@@ -133,7 +139,7 @@ class TabCtrl
     void HandleMouse(UINT message, LPARAM lParam);
     int PlaceParts(const RECT& client, int rowHeight);
     std::vector<int> TitleWidths(HDC dc, int padding) const;
-    static std::vector<int> FitTabWidths(std::vector<int> widths, int available, bool equal);
+    static std::vector<int> FitTabWidths(std::vector<int> widths, int available, bool equal, int gap);
     void Paint(HDC target);
     void OnMouseMove(POINT point);
     void OnLButtonDown(POINT point);
@@ -151,6 +157,7 @@ class TabCtrl
     TabCtrlDrawManager* m_draw = nullptr;
     Misc::GdiObject m_fontNormal;
     Misc::GdiObject m_fontSelected;
+    UINT m_dpi = 96;
     bool m_pageBorder = true;
     bool m_equalWidths = false;
     bool m_closeButton = true;

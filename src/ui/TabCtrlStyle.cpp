@@ -53,9 +53,11 @@ const COLORREF kCloseHotFill = RGB(255, 252, 244);
 const COLORREF kCloseHotBorder = RGB(229, 195, 101);
 
 // Tabs have softly rounded top corners.
-void FillTab(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom)
+void FillTab(HDC dc, const TabCtrl& ctrl, const RECT& rect, COLORREF top, COLORREF bottom)
 {
-    Misc::GdiObject region(::CreateRoundRectRgn(rect.left, rect.top, rect.right + 1, rect.bottom + 6, 5, 5));
+    const int corner = ctrl.Scaled(5);
+    Misc::GdiObject region(
+        ::CreateRoundRectRgn(rect.left, rect.top, rect.right + 1, rect.bottom + ctrl.Scaled(6), corner, corner));
     ::SelectClipRgn(dc, static_cast<HRGN>(region.Get()));
     FillVertical(dc, rect, top, bottom);
     ::SelectClipRgn(dc, nullptr);
@@ -66,29 +68,29 @@ void FillTab(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom)
 int TabCtrlStyle_VS2010_bars::TabRowHeight(const TabCtrl& ctrl, HDC dc) const
 {
     TEXTMETRICW metrics = {};
-    int text = 14;
+    int text = ctrl.Scaled(14);
     if (dc)
     {
         Misc::SelectedObject select(dc, ctrl.GetFontSelected());
         if (::GetTextMetricsW(dc, &metrics))
             text = metrics.tmHeight;
     }
-    return text + 10;
+    return text + ctrl.Scaled(10);
 }
 
-int TabCtrlStyle_VS2010_bars::BarHeight(const TabCtrl&) const
+int TabCtrlStyle_VS2010_bars::BarHeight(const TabCtrl& ctrl) const
 {
-    return 4;
+    return ctrl.Scaled(4);
 }
 
-int TabCtrlStyle_VS2010_bars::TabPadding(const TabCtrl&) const
+int TabCtrlStyle_VS2010_bars::TabPadding(const TabCtrl& ctrl) const
 {
-    return 14;
+    return ctrl.Scaled(14);
 }
 
-int TabCtrlStyle_VS2010_bars::CloseButtonWidth(const TabCtrl&) const
+int TabCtrlStyle_VS2010_bars::CloseButtonWidth(const TabCtrl& ctrl) const
 {
-    return 15;
+    return ctrl.Scaled(15);
 }
 
 void TabCtrlStyle_VS2010_bars::DrawBackground(const TabCtrl& ctrl, HDC dc, const RECT& row, const RECT& bar,
@@ -117,9 +119,9 @@ void TabCtrlStyle_VS2010_bars::DrawTab(const TabCtrl& ctrl, HDC dc, HTAB item, c
         return;
     const bool enabled = ctrl.IsEnabled();
     if (selected)
-        FillTab(dc, rect, enabled ? kSelectedTop : kDisabledTop, enabled ? kSelectedBottom : kDisabledBottom);
+        FillTab(dc, ctrl, rect, enabled ? kSelectedTop : kDisabledTop, enabled ? kSelectedBottom : kDisabledBottom);
     else if (hot && enabled)
-        FillTab(dc, rect, kHotTop, kHotBottom);
+        FillTab(dc, ctrl, rect, kHotTop, kHotBottom);
 
     COLORREF colour =
         selected ? (enabled ? kTitleSelected : kTitleSelectedDisabled) : (enabled ? kTitle : kTitleDisabled);
@@ -127,15 +129,15 @@ void TabCtrlStyle_VS2010_bars::DrawTab(const TabCtrl& ctrl, HDC dc, HTAB item, c
     ::SetBkMode(dc, TRANSPARENT);
     ::SetTextColor(dc, colour);
     RECT text = rect;
-    text.left += 4;
-    text.right -= 4;
+    text.left += ctrl.Scaled(4);
+    text.right -= ctrl.Scaled(4);
     std::wstring title = ctrl.GetItemText(item);
     ::DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &text,
                 DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
     if (selected && ctrl.HasFocusCue())
     {
         RECT cue = rect;
-        ::InflateRect(&cue, -3, -3);
+        ::InflateRect(&cue, -ctrl.Scaled(3), -ctrl.Scaled(3));
         cue.bottom += 1;
         ::SetTextColor(dc, RGB(0, 0, 0));
         ::SetBkColor(dc, kSelectedBottom);
@@ -154,17 +156,17 @@ void TabCtrlStyle_VS2010_bars::DrawCloseButton(const TabCtrl& ctrl, HDC dc, cons
     {
         FillSolid(dc, rect, kCloseHotBorder);
         RECT inner = rect;
-        ::InflateRect(&inner, -1, -1);
+        ::InflateRect(&inner, -ctrl.Scaled(1), -ctrl.Scaled(1));
         FillSolid(dc, inner, pressed ? kSelectedBottom : kCloseHotFill);
         glyph = RGB(0, 0, 0);
     }
-    // A cross of two short diagonals, two pixels thick.
+    // A cross of two short diagonals, two pixels thick (at 96 DPI).
     Misc::GdiObject pen(::CreatePen(PS_SOLID, 1, glyph));
     Misc::SelectedObject selectPen(dc, pen.Get());
-    const int size = 7;
+    const int size = ctrl.Scaled(7);
     const int x = rect.left + (Width(rect) - size) / 2;
     const int y = rect.top + (Height(rect) - size) / 2;
-    for (int offset = 0; offset < 2; ++offset)
+    for (int offset = 0; offset < ctrl.Scaled(2); ++offset)
     {
         ::MoveToEx(dc, x + offset, y, nullptr);
         ::LineTo(dc, x + size + offset, y + size);

@@ -16,6 +16,7 @@
 
 #include <commctrl.h>
 
+#include <cwchar>
 #include <regex>
 #include <string>
 
@@ -26,14 +27,6 @@ std::wstring TextOf(HWND window)
 {
     wchar_t text[512] = {};
     ::GetWindowTextW(window, text, ARRAYSIZE(text));
-    return text;
-}
-
-std::wstring FullText(HWND window)
-{
-    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(
-        static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 
@@ -98,8 +91,9 @@ class MainWindowTest : public OrvoTest::TempDirTest
     }
 
     // With ORVO_SCREENSHOT_DIR set, the window is shown in front and held until a
-    // screenshot was taken: "ready" holds its screen rectangle, "done" releases it.
-    void HoldForScreenshot()
+    // screenshot was taken: "ready<shot>" holds its screen rectangle, "done<shot>"
+    // releases it.
+    void HoldForScreenshot(const std::wstring& shot = L"")
     {
         wchar_t dir[MAX_PATH] = {};
         if (!::GetEnvironmentVariableW(L"ORVO_SCREENSHOT_DIR", dir, MAX_PATH))
@@ -110,10 +104,11 @@ class MainWindowTest : public OrvoTest::TempDirTest
         RECT rect = {};
         ::GetWindowRect(m_hwnd, &rect);
         const std::wstring folder = dir;
-        OrvoTest::WriteBytes(folder + L"\\ready", std::to_string(rect.left) + " " + std::to_string(rect.top) +
-                                                      " " + std::to_string(rect.right - rect.left) + " " +
-                                                      std::to_string(rect.bottom - rect.top) + "\n");
-        Pump(60000, m_hwnd, [&] { return OrvoTest::Exists(folder + L"\\done"); });
+        OrvoTest::WriteBytes(folder + L"\\ready" + shot, std::to_string(rect.left) + " " +
+                                                             std::to_string(rect.top) + " " +
+                                                             std::to_string(rect.right - rect.left) + " " +
+                                                             std::to_string(rect.bottom - rect.top) + "\n");
+        Pump(60000, m_hwnd, [&] { return OrvoTest::Exists(folder + L"\\done" + shot); });
     }
 
     AppTest::NoPaintPauses m_noPauses; // only the About box needs the scan to take its time
@@ -308,7 +303,7 @@ BOOL CALLBACK FindAboutText(HWND child, LPARAM)
 {
     wchar_t text[128] = {};
     ::GetWindowTextW(child, text, ARRAYSIZE(text));
-    if (std::wstring(text).find(L"Version") != std::wstring::npos)
+    if (std::wcsncmp(text, L"OrvoDiag Version", 16) == 0)
         g_probe.text = text;
     return TRUE;
 }
@@ -568,9 +563,18 @@ TEST_F(MainWindowTest, LogFilesTabShowsTheFoundLogWhichTheSaveCarries)
     ClickTab(m_window->LogFilesItem());
     EXPECT_TRUE(::IsWindowVisible(logs.GetHwnd()));
     EXPECT_EQ(TextOf(logs.GetDlgItem(IDC_LOG_SELECTOR)), L"Viewer.log");
-    EXPECT_EQ(FullText(logs.GetDlgItem(IDC_LOG_TEXT)), expected);
+    EXPECT_EQ(OrvoTest::ListText(logs.GetDlgItem(IDC_LOG_TEXT)), expected);
     EXPECT_TRUE(::IsWindowEnabled(logs.GetDlgItem(IDC_LOG_OPEN)));
     HoldForScreenshot();
+    // A search for "error" from the end of the log goes round to its one ERROR line.
+    logs.FindBar().Open();
+    ::SetDlgItemTextW(logs.GetHwnd(), IDC_LOG_FIND, L"error");
+    logs.FindBar().FindAgain(true);
+    EXPECT_EQ(::SendMessageW(logs.GetDlgItem(IDC_LOG_TEXT), LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                             LVNI_SELECTED),
+              8);
+    HoldForScreenshot(L"-find");
+    logs.FindBar().Close(logs.GetDlgItem(IDC_LOG_TEXT));
 
     const std::wstring archive = PathOf(L"saved.zip");
     SetSaveAsHandler([&](HWND, const std::wstring&) { return archive; });

@@ -1,6 +1,8 @@
 // A scan of an installation whose libraries crash, hang or end the process while they
-// initialise: the scan ends, every library gets its line, the window keeps answering
-// and the archive is written.
+// initialise, leave a thread behind that ends it a moment later, or set the probe's
+// answer event: through the window and unattended, the scan ends, every library gets
+// its own line, the window keeps answering, the archive is written and no staging
+// folder is left.
 
 #include "TestDialog.h"
 #include "TestSupport.h"
@@ -112,14 +114,16 @@ class ProbeScanTest : public OrvoTest::TempDirTest
         m_keep = ::GetEnvironmentVariableW(L"ORVO_PROBE_ARTIFACTS", nullptr, 0) > 0;
         m_install = PathOf(L"Install");
         m_archive = m_keep ? OrvoTest::ArtifactPath(L"probe_scan.zip") : PathOf(L"saved.zip");
-        ::DeleteFileW(m_archive.c_str());
-        for (const wchar_t* sub : {L"", L"\\Hang", L"\\Exit", L"\\Fine"})
+        for (const wchar_t* sub : {L"", L"\\Hang", L"\\Exit", L"\\Fine", L"\\Late", L"\\Slow", L"\\Forge"})
             ASSERT_TRUE(::CreateDirectoryW((m_install + sub).c_str(), nullptr));
         Copy(L"OrvoLoad_crash.dll", L"SkarvelReader.dll");
         Copy(L"OrvoLoad_fine.dll", L"xerces-c_2_6.dll");
         Copy(L"OrvoLoad_hang.dll", L"Hang\\SkarvelReader.dll");
         Copy(L"OrvoLoad_exit.dll", L"Exit\\xerces-c_2_6.dll");
         Copy(L"OrvoLoad_fine.dll", L"Fine\\SkarvelReader.dll");
+        Copy(L"OrvoLoad_late_exit.dll", L"Late\\SkarvelReader.dll");
+        Copy(L"OrvoLoad_slow.dll", L"Slow\\SkarvelReader.dll");
+        Copy(L"OrvoLoad_forge.dll", L"Forge\\xerces-c_2_6.dll");
         SetProductKeys(&m_install);
     }
     void TearDown() override
@@ -133,6 +137,39 @@ class ProbeScanTest : public OrvoTest::TempDirTest
         ASSERT_TRUE(::CopyFileW(source.c_str(), (m_install + L"\\" + relative).c_str(), FALSE));
     }
 
+    // Each library's line is in the report, in its text form.
+    static void ExpectEveryLine(const std::string& report)
+    {
+        const struct
+        {
+            const char* line;
+            std::size_t count;
+        } lines[] = {
+            {"<Text>Loaded correctly.</Text>", 4}, // fine twice, slow, forge
+            {"<Text>Load failed: 000005B4 ", 1},
+            {"<Text>Load failed: 00000003</Text>", 1},
+            {"<Text>Load failed: 00000004</Text>", 1},
+        };
+        for (const auto& expected : lines)
+        {
+            std::size_t count = 0;
+            for (std::size_t at = report.find(expected.line); at != std::string::npos;
+                 at = report.find(expected.line, at + 1))
+                ++count;
+            EXPECT_EQ(count, expected.count) << expected.line;
+        }
+        const bool crashLine = report.find("<Text>Load failed: 000003E6 ") != std::string::npos ||
+                               report.find("<Text>Load failed: C0000005") != std::string::npos;
+        EXPECT_TRUE(crashLine);
+    }
+
+    bool HasStagingFolder()
+    {
+        WIN32_FIND_DATAW found = {};
+        Misc::FindHandle find(::FindFirstFileW(PathOf(L"tmp_Orvo*").c_str(), &found));
+        return static_cast<bool>(find);
+    }
+
     std::unique_ptr<OrvoTest::PrefixLock> m_registryLock;
     bool m_keep = false;
     std::wstring m_install;
@@ -141,6 +178,7 @@ class ProbeScanTest : public OrvoTest::TempDirTest
 
 TEST_F(ProbeScanTest, LibrariesThatCrashHangOrEndTheProcessCannotTakeTheScanDown)
 {
+    ::DeleteFileW(m_archive.c_str());
     COrvoDiagDlg window;
     ASSERT_TRUE(window.Create(nullptr));
     HWND dialog = window.GetHwnd();
@@ -161,14 +199,53 @@ TEST_F(ProbeScanTest, LibrariesThatCrashHangOrEndTheProcessCannotTakeTheScanDown
     const auto entries = OrvoTest::ReadZip(m_archive, &ok);
     ASSERT_TRUE(ok);
     ASSERT_FALSE(entries.empty());
-    const std::string& report = entries.back().data;
-    // Each library's line, in the report's text form.
-    for (const char* line : {"<Text>Loaded correctly.</Text>", "<Text>Load failed: 000005B4 ",
-                             "<Text>Load failed: 00000003</Text>"})
-        EXPECT_NE(report.find(line), std::string::npos) << line;
-    const bool crashLine = report.find("<Text>Load failed: 000003E6 ") != std::string::npos ||
-                           report.find("<Text>Load failed: C0000005") != std::string::npos;
-    EXPECT_TRUE(crashLine);
+    ExpectEveryLine(entries.back().data);
+    EXPECT_EQ(OrvoTest::RunningProbes(), 0u);
+}
+
+// The same installation collected by the program itself with /save, its standard
+// output an inheritable pipe as a deployment tool gives it: the program ends with 0,
+// the pipe ends with it, and the archive holds every library's line.
+TEST_F(ProbeScanTest, UnattendedSaveOfHostileLibrariesEndsWithItsArchive)
+{
+    const std::wstring archive =
+        m_keep ? OrvoTest::ArtifactPath(L"probe_save.zip") : PathOf(L"unattended.zip");
+    ::DeleteFileW(archive.c_str());
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    ASSERT_TRUE(::CreatePipe(&readEnd, &writeEnd, &inheritable, 0));
+    Misc::KernelHandle output(readEnd);
+    Misc::KernelHandle ours(writeEnd);
+    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    std::wstring command = L"\"" + OrvoTest::ExeDir() + L"OrvoDiag.exe\" /save \"" + archive + L"\"";
+    STARTUPINFOW startup = {sizeof startup};
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, Dir().c_str(),
+                                 &startup, &process));
+    Misc::KernelHandle thread(process.hThread);
+    Misc::KernelHandle program(process.hProcess);
+    ours.Reset();
+    // Read until the pipe ends: only when no probe holds it.
+    std::string lines;
+    char chunk[4096];
+    DWORD read = 0;
+    while (::ReadFile(output.Get(), chunk, sizeof chunk, &read, nullptr) && read > 0)
+        lines.append(chunk, read);
+    ASSERT_EQ(::WaitForSingleObject(program.Get(), 120000), WAIT_OBJECT_0);
+    DWORD exitCode = 99;
+    ::GetExitCodeProcess(program.Get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u) << lines;
+    EXPECT_NE(lines.find("Saved at "), std::string::npos) << lines;
+    bool ok = false;
+    const auto entries = OrvoTest::ReadZip(archive, &ok);
+    ASSERT_TRUE(ok);
+    ASSERT_FALSE(entries.empty());
+    ExpectEveryLine(entries.back().data);
+    EXPECT_FALSE(HasStagingFolder()) << "a staging folder is left";
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // ends cleanly when Exit is pressed.
 
 #include "misc/Handles.h"
+#include "report/FileSystem.h"
 #include "resource.h"
 #include "TestSupport.h"
 #include "ZipReader.h"
@@ -240,7 +241,8 @@ TEST_F(UnattendedProgramTest, ExitCodesLinesAndArchives)
         {L"/save plainfile\\x.zip", 2, "Cannot create the folder .*plainfile\\\\: .*",
          "Cannot create the folder .*", L""},
         {L"/save exclusive.zip", 2, "Cannot write the archive .*exclusive\\.zip: .*", "Cannot write .*", L""},
-        {L"/save shared.zip", 1, "Collecting into .*shared\\.zip", "Saving FAILED at " + time, L""},
+        {L"/save shared.zip", 1, "Collecting into .*shared\\.zip",
+         "Cannot create the archive .*shared\\.zip: .+", L""},
     };
     for (const auto& c : cases)
     {
@@ -252,6 +254,17 @@ TEST_F(UnattendedProgramTest, ExitCodesLinesAndArchives)
         ASSERT_FALSE(run.lines.empty());
         EXPECT_TRUE(std::regex_match(run.lines.front(), std::regex(c.firstLine))) << Joined(run.lines);
         EXPECT_TRUE(std::regex_match(run.lines.back(), std::regex(c.lastLine))) << Joined(run.lines);
+        // A failed save says why on the line after its status text.
+        if (c.exitCode == 1)
+        {
+            ASSERT_GE(run.lines.size(), 2u);
+            EXPECT_TRUE(
+                std::regex_match(run.lines[run.lines.size() - 2], std::regex("Saving FAILED at " + time)))
+                << Joined(run.lines);
+            EXPECT_NE(run.lines.back().find(OrvoTest::Narrow(Misc::SystemErrorLine(ERROR_SHARING_VIOLATION))),
+                      std::string::npos)
+                << Joined(run.lines);
+        }
         if (c.exitCode == 0 && c.arguments.find(L"ave") != std::wstring::npos)
         {
             const std::vector<std::string> expected = {"<<< SCANNING ... >>>", "<<< SAVING DATA ... >>>"};

@@ -5,6 +5,7 @@
 #include "app/WaitCursor.h"
 #include "checks/OtherFilesControl.h"
 #include "misc/Handles.h"
+#include "report/FileSystem.h"
 #include "report/TmpFileManager.h"
 #include "resource.h"
 #include "TestDialog.h"
@@ -12,6 +13,7 @@
 #include "WineHost.h"
 #include "ZipReader.h"
 
+#include <shlobj.h>
 #include <shobjidl.h>
 
 #include <gtest/gtest.h>
@@ -303,11 +305,32 @@ TEST_F(SaveSequenceTest, FailuresOfTheReportOrTheArchiveAreReported)
         std::wstring archivePath;
         bool removeStagingFolder; // the report then cannot be saved
         std::vector<std::string> entries;
+        std::wstring failure; // the first failure the save met
     };
+    const std::wstring locked = PathOf(L"locked.zip");
+    ASSERT_TRUE(OrvoTest::WriteBytes(locked, "in use"));
+    Misc::FileHandle holder(
+        ::CreateFileW(locked.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    auto cannotCreate = [](const std::wstring& path, DWORD error)
+    { return L"Cannot create the archive " + path + L": " + Misc::SystemErrorLine(error); };
     const Case cases[] = {
-        {"report cannot be saved", PathOf(L"a.zip"), true, {"Viewer.log"}},
-        {"archive cannot be created", PathOf(L"missing\b.zip"), false, {}},
-        {"archive path is a folder", PathOf(L"installA"), false, {}},
+        {"report cannot be saved", PathOf(L"a.zip"), true, {"Viewer.log"}, L"Cannot write the report "},
+        {"archive cannot be created",
+         PathOf(L"missing\\b.zip"),
+         false,
+         {},
+         cannotCreate(PathOf(L"missing\\b.zip"), ERROR_PATH_NOT_FOUND)},
+        {"archive path is a folder",
+         PathOf(L"installA"),
+         false,
+         {},
+         cannotCreate(PathOf(L"installA"), ERROR_ACCESS_DENIED)},
+        {"archive held open by another program",
+         locked,
+         false,
+         {},
+         cannotCreate(locked, ERROR_SHARING_VIOLATION)},
     };
     ::CreateDirectoryW(PathOf(L"installA").c_str(), nullptr);
     for (const Case& c : cases)
@@ -320,11 +343,16 @@ TEST_F(SaveSequenceTest, FailuresOfTheReportOrTheArchiveAreReported)
                                    ::RemoveDirectoryW(Misc::TmpFileManager::Shared()->FolderPath().c_str());
                                return true;
                            }};
-        EXPECT_EQ(SaveSequence(targets), SaveOutcome::Failed) << c.what;
+        const SaveOutcome outcome = SaveSequence(targets);
+        EXPECT_EQ(outcome, SaveOutcome::Failed) << c.what;
+        EXPECT_EQ(outcome.archivePath, c.archivePath) << c.what;
+        EXPECT_EQ(outcome.failure.rfind(c.failure, 0), 0u) << c.what << ": " << Narrow(outcome.failure);
         EXPECT_TRUE(std::regex_match(Status(), kFailedAt)) << c.what << ": " << Status();
         bool ok = false;
-        const std::vector<ZipEntry> entries = ReadZip(c.archivePath, &ok);
-        EXPECT_EQ(Names(entries), c.entries) << c.what;
+        if (c.archivePath == locked)
+            EXPECT_EQ(OrvoTest::ReadBytes(locked), "in use") << "the other program's file is left alone";
+        else
+            EXPECT_EQ(Names(ReadZip(c.archivePath, &ok)), c.entries) << c.what;
         EXPECT_TRUE(NoStagingFolder()) << c.what;
         EXPECT_TRUE(Exists(log));
     }
@@ -381,7 +409,14 @@ TEST_F(SaveSequenceTest, ADiskThatIsFullOrReadOnlyFailsTheSaveAndLeavesNoArchive
         }
         answer = PathOf(L"small\\out.zip");
         targets.writers = {Section(L"System"), Section(L"LogFiles", {big}), Section(L"OtherFiles", {reg})};
-        EXPECT_EQ(SaveSequence(targets), SaveOutcome::Failed) << options;
+        const SaveOutcome outcome = SaveSequence(targets);
+        EXPECT_EQ(outcome, SaveOutcome::Failed) << options;
+        // Full: the write fails; read-only: the archive cannot even be made.
+        const std::wstring reason =
+            std::string(options).rfind("ro,", 0) == 0
+                ? L"Cannot create the archive " + answer + L": "
+                : L"Cannot write the archive " + answer + L": " + Misc::SystemErrorLine(ERROR_DISK_FULL);
+        EXPECT_EQ(outcome.failure.rfind(reason, 0), 0u) << options << ": " << Narrow(outcome.failure);
         EXPECT_TRUE(std::regex_match(Status(), kFailedAt)) << options << ": " << Status();
         EXPECT_FALSE(Exists(answer)) << options << ": a partial archive is left";
         EXPECT_EQ(OrvoTest::ReadBytes(reg), "REGEDIT4\r\n") << options;
@@ -619,6 +654,51 @@ TEST_F(SaveSequenceTest, ThroughTheRealSaveAsDialog)
     ASSERT_TRUE(ok) << Narrow(target);
     EXPECT_EQ(Names(entries), (std::vector<std::string>{"Viewer.log", "OrvoDiag.xml"}));
     EXPECT_TRUE(NoStagingFolder());
+}
+
+} // namespace
+
+namespace
+{
+
+// A bare file name typed into the platform's dialog lands in the folder it started in:
+// the user's Documents the first time, then the folder of the last archive.
+TEST_F(SaveSequenceTest, SaveAsStartsInDocumentsThenWhereTheLastArchiveWent)
+{
+    ASSERT_TRUE(m_com && m_com->Started());
+    SetSaveAsHandler(nullptr);
+    Misc::CoTaskMemory<wchar_t> documents;
+    ASSERT_TRUE(SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, documents.Put())));
+    ASSERT_EQ(SaveAsStartFolder(), documents.Get());
+    ASSERT_TRUE(::CreateDirectoryW(PathOf(L"chosen").c_str(), nullptr));
+    const std::wstring firstName = L"OrvoStart_" + std::to_wstring(::GetCurrentProcessId()) + L".zip";
+    const struct
+    {
+        std::wstring typed;
+        std::wstring saved;
+    } saves[] = {
+        {firstName, std::wstring(documents.Get()) + L"\\" + firstName},
+        {PathOf(L"chosen\\second.zip"), PathOf(L"chosen\\second.zip")},
+        {L"third.zip", PathOf(L"chosen\\third.zip")},
+    };
+    targets.writers = {Section(L"System")};
+    for (const auto& save : saves)
+    {
+        SCOPED_TRACE(Narrow(save.typed));
+        SaveOutcome outcome;
+        {
+            SaveAsDialogDriver driver(::GetCurrentThreadId(), dialog.Hwnd(), save.typed);
+            outcome = SaveSequence(targets);
+            driver.Join();
+            ASSERT_TRUE(driver.typed) << "the Save As dialog was not found";
+        }
+        EXPECT_EQ(outcome, SaveOutcome::Saved);
+        EXPECT_EQ(::lstrcmpiW(outcome.archivePath.c_str(), save.saved.c_str()), 0)
+            << Narrow(outcome.archivePath);
+        EXPECT_TRUE(Exists(save.saved));
+    }
+    ::DeleteFileW(saves[0].saved.c_str());
+    EXPECT_EQ(SaveAsStartFolder(), PathOf(L"chosen"));
 }
 
 } // namespace

@@ -170,6 +170,11 @@ def check_archive(path, label):
             for line in ['"InstallPathPro"="C:\\\\Program Files\\\\Varnholt Brevik\\\\Velmora 6 Pro"',
                          '"Universes"=dword:00000002', '"Note"="Shows in \\"C:\\\\Shows\\""']:
                 check(line in body, f"{label}: LM_Orvo_64.reg holds {line}")
+        if "CU_Orvo.reg" in names:
+            body = archive.read("CU_Orvo.reg").decode("utf-8-sig")
+            check('\r\n"Welcome"=hex(1):57,00,65,00,6c,00' in body,
+                  f"{label}: CU_Orvo.reg keeps the string with a line feed as its bytes")
+            check("Last show" not in body, f"{label}: CU_Orvo.reg leaves out the name with a line feed")
         if "Tarvik_UsbBox.txt" in names:
             report_text = archive.read("Tarvik_UsbBox.txt").decode("utf-16")
             check("Found 2 boxes" in report_text, f"{label}: the driver report finds the demo's two boxes")
@@ -239,6 +244,9 @@ def main():
     check(bool(lines) and re.fullmatch("Saved at " + TIME, lines[-1]) is not None, "last line is Saved at")
     for status in ["<<< SCANNING ... >>>", "<<< SCANNING SYSTEM ... >>>", "<<< SAVING DATA ... >>>"]:
         check(status in lines, f"status line {status}")
+    check("SKIPPED: a .reg line cannot hold the value name 'Last show\\nopened', key: "
+          "'SOFTWARE\\Varnholt Brevik\\Orvo\\6.x\\Settings'" in lines,
+          "the value name with a line feed is named on standard output")
     unattended = check_archive(out / "demo.zip", "/save")
     check(staging_left() == [], f"no staging folder after /save: {staging_left()}")
 

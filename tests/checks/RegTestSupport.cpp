@@ -8,7 +8,9 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <regex>
 
 namespace ChecksTest
 {
@@ -131,6 +133,71 @@ std::string StdoutCapture::Finish()
     ::_close(m_saved);
     m_saved = -1;
     return OrvoTest::ReadBytes(m_file);
+}
+
+// The line kinds as regular expressions of their own, written from the format and not
+// from the exporter: a quoted text knows only the escapes \\ and \", a byte list ends
+// in ",\" when it goes on, a key line ends at its last "]".
+std::string FirstStrayRegLine(const std::string& file, const std::string& root)
+{
+    static const std::string quoted = R"("(?:[^"\\]|\\[\\"])*")";
+    static const std::string bytes = R"((?:[0-9a-f]{2}(?:,[0-9a-f]{2})*)?(,\\)?)";
+    static const std::regex valueLine("(?:@|" + quoted + ")=(?:" + quoted +
+                                      "|dword:[0-9a-f]{8}|hex(?:\\([0-9a-f]+\\))?:" + bytes + ")");
+    static const std::regex continuation("  " + bytes);
+    if (file.compare(0, 3, "\xEF\xBB\xBF") != 0)
+        return "no byte order mark";
+    const std::string text = file.substr(3);
+    const std::string keyLine = "[" + root;
+    bool continuing = false;
+    std::size_t number = 1;
+    for (std::size_t at = 0; at < text.size(); ++number)
+    {
+        const std::size_t end = text.find("\r\n", at);
+        const std::string line = text.substr(at, end == std::string::npos ? end : end - at);
+        at = end == std::string::npos ? text.size() : end + 2;
+        std::smatch match;
+        bool fits = false;
+        if (end == std::string::npos || line.find_first_of("\r\n") != std::string::npos)
+            fits = false;
+        else if (continuing || number == 1)
+            fits = number == 1 ? line == "Windows Registry Editor Version 5.00"
+                               : std::regex_match(line, match, continuation);
+        else if (line.compare(0, keyLine.size(), keyLine) == 0)
+            fits = line.back() == ']' && (line.size() == keyLine.size() + 1 || line[keyLine.size()] == '\\');
+        else
+            fits = line.empty() || std::regex_match(line, match, valueLine);
+        continuing = fits && match.size() > 1 && match[match.size() - 1].matched;
+        if (!fits)
+            return std::to_string(number) + ": " + line.substr(0, 200);
+    }
+    return continuing ? "the file ends inside a byte list" : "";
+}
+
+std::vector<std::wstring> KeyListing(HKEY hive, const std::wstring& path)
+{
+    std::vector<std::wstring> names;
+    Misc::RegKey key;
+    if (::RegOpenKeyExW(hive, path.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+        return names;
+    std::vector<wchar_t> name(32768);
+    for (DWORD index = 0;; ++index)
+    {
+        DWORD chars = static_cast<DWORD>(name.size());
+        if (::RegEnumValueW(key.Get(), index, name.data(), &chars, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names.push_back(L"value " + std::wstring(name.data(), chars));
+    }
+    for (DWORD index = 0;; ++index)
+    {
+        DWORD chars = static_cast<DWORD>(name.size());
+        if (::RegEnumKeyExW(key.Get(), index, name.data(), &chars, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names.push_back(L"key " + std::wstring(name.data(), chars));
+    }
+    return names;
 }
 
 } // namespace ChecksTest

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace ChecksTest
 {
@@ -45,6 +46,15 @@ int RunProgram(const std::wstring& commandLine);
 // A copy of a ".reg" file (UTF-8 after EF BB BF) as UTF-16 little-endian after FF FE,
 // the form Wine's registry tools import.
 bool WriteUtf16Copy(const std::wstring& utf8Path, const std::wstring& utf16Path);
+
+// The first line of an exported file (UTF-8 after EF BB BF, CR LF line ends) that is not
+// one of: the header, an empty line, a key line of `root` ("HKEY_CURRENT_USER\\...") or
+// below it, a value line, or the continuation of a byte list; with its number. Empty
+// when every line is one of these.
+std::string FirstStrayRegLine(const std::string& file, const std::string& root);
+
+// The names of a key's values and sub-keys, to see that an import wrote nothing there.
+std::vector<std::wstring> KeyListing(HKEY hive, const std::wstring& path);
 
 // Everything written to standard output while it lives.
 class StdoutCapture

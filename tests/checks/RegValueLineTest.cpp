@@ -45,15 +45,25 @@ TEST(RegValueLine, EachTypeInItsForm)
     const Case cases[] = {
         {"plain string", L"Path", REG_SZ, TextBytes(L"C:\\Orvo"), L"\"Path\"=\"C:\\\\Orvo\"\n"},
         {"backslash and quote", L"S", REG_SZ, TextBytes(L"\\\""), L"\"S\"=\"\\\\\\\"\"\n"},
-        {"line feed inside the quotes", L"S", REG_SZ, TextBytes(L"a\nb"), L"\"S\"=\"a\nb\"\n"},
-        {"no terminating NUL", L"S", REG_SZ, TextBytes(L"ab", false), L"\"S\"=\"ab\"\n"},
-        {"odd byte dropped", L"S", REG_SZ, {'a', 0, 'b', 0, 'c'}, L"\"S\"=\"ab\"\n"},
-        // A NUL inside the text would end the value for every reader of the file.
-        {"NUL before the terminator",
+        // A line break, a NUL before the end or half a surrogate pair: the exact bytes
+        // (the export's hostile table has the other kinds).
+        {"line feed", L"S", REG_SZ, TextBytes(L"a\nb"), L"\"S\"=hex(1):61,00,0a,00,62,00,00,00\n"},
+        {"lone high surrogate at the end", L"S", REG_SZ, TextBytes(L"\xDBFF"), L"\"S\"=hex(1):ff,db,00,00\n"},
+        // Padding NULs after the text are not part of it.
+        {"padding of two NULs", L"S", REG_SZ, {'a', 0, 0, 0, 0, 0}, L"\"S\"=\"a\"\n"},
+        {"only NULs", L"S", REG_SZ, {0, 0, 0, 0}, L"\"S\"=\"\"\n"},
+        {"NUL before the padding",
          L"S",
          REG_SZ,
+         {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0},
+         L"\"S\"=hex(1):61,00,00,00,62,00,00,00,00,00\n"},
+        {"padded expandable text keeps its bytes",
+         L"E",
+         REG_EXPAND_SZ,
          {'a', 0, 0, 0, 0, 0},
-         L"\"S\"=hex(1):61,00,00,00,00,00\n"},
+         L"\"E\"=hex(2):61,00,00,00,00,00\n"},
+        {"no terminating NUL", L"S", REG_SZ, TextBytes(L"ab", false), L"\"S\"=\"ab\"\n"},
+        {"odd byte dropped", L"S", REG_SZ, {'a', 0, 'b', 0, 'c'}, L"\"S\"=\"ab\"\n"},
         {"NUL inside", L"S", REG_SZ, {'a', 0, 0, 0, 'b', 0}, L"\"S\"=hex(1):61,00,00,00,62,00\n"},
         {"empty string data", L"S", REG_SZ, {}, L"\"S\"=\"\"\n"},
         {"non-ASCII text", L"Gr\u00fc\u00dfe", REG_SZ, TextBytes(L"\u65e5\u672c"),
@@ -115,6 +125,32 @@ TEST(RegValueLine, ByteListsWrapAfterColumn75)
         std::wstring text;
         AppendRegByteList(text, c.column, data.data(), data.size());
         EXPECT_EQ(text, c.expected) << c.column << "+" << c.count;
+    }
+}
+
+// A name left out is shown on one line and without doubt which one it is.
+TEST(RegText, UnsafeNamesAreShownOnOneLine)
+{
+    struct Case
+    {
+        std::wstring name;
+        bool unsafe;
+        std::wstring shown;
+    };
+    const Case cases[] = {
+        {L"plain [x] \"q\" =", false, L"plain [x] \"q\" ="},
+        {L"a\nb\rc", true, L"a\\nb\\rc"},
+        {std::wstring(L"a\0b", 3), true, L"a\\0b"},
+        {L"back\\n\n", true, L"back\\\\n\\n"},
+        {L"\xD800", true, L"\\uD800"},
+        {L"x\xDFFFy", true, L"x\\uDFFFy"},
+        {L"\xD83D\xDE00", false, L"\xD83D\xDE00"},
+        {L"\xDE00\xD83D", true, L"\\uDE00\\uD83D"},
+    };
+    for (const Case& c : cases)
+    {
+        EXPECT_EQ(IsTextLineUnsafe(c.name), c.unsafe) << Misc::ToCodePage(c.shown, CP_UTF8);
+        EXPECT_EQ(ShowUnsafeName(c.name), c.shown);
     }
 }
 

@@ -160,7 +160,7 @@ TEST_F(AllocationFailureFiles, SettingsAndLogTextsAreReadWhollyOrSaidUnreadable)
     ASSERT_TRUE(OrvoTest::WriteBytes(path, "[Main]\r\nPath=C:\\Velmora\r\nLanguage=de\r\n"));
     const std::vector<std::wstring> whole = {L"[Main]", L"Path=C:\\Velmora", L"Language=de"};
     std::wstring wholeView;
-    ASSERT_TRUE(ReadLogViewText(path, kLogViewLimit, wholeView));
+    ASSERT_TRUE(ReadLogViewText(path, kWholeLog, wholeView));
     long n = 1;
     for (; n < kMaxAllocations; ++n)
     {
@@ -170,7 +170,7 @@ TEST_F(AllocationFailureFiles, SettingsAndLogTextsAreReadWhollyOrSaidUnreadable)
         bool viewRead = false;
         FailAllocation(n);
         EXPECT_NO_THROW(folder.Walk(nullptr, nullptr)) << "allocation " << n;
-        EXPECT_NO_THROW(viewRead = ReadLogViewText(path, kLogViewLimit, view)) << "allocation " << n;
+        EXPECT_NO_THROW(viewRead = ReadLogViewText(path, kWholeLog, view)) << "allocation " << n;
         if (!Disarm())
             break;
         EXPECT_TRUE(!viewRead || view == wholeView) << "allocation " << n;

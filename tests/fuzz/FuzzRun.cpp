@@ -23,10 +23,11 @@ constexpr uint32_t kDefaultSeed = 20261209;
 constexpr int kHangSeconds = 20;
 
 // The images whose damaged copies are read: libraries and programs of both
-// machine types, with and without translations.
+// machine types, with and without translations, and one whose version comes in two
+// languages (its entry is named by the platform's lookup).
 const wchar_t* const kFixtures[] = {
     L"version_plain.dll", L"version_twotranslations.dll", L"version_notranslation.dll", L"pe32_library.dll",
-    L"pe64_program.exe",  L"pe_optional240.bin",
+    L"pe64_program.exe",  L"pe_optional240.bin",          L"version_languages.dll",
 };
 
 std::mutex g_lock;

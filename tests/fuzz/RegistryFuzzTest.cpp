@@ -19,7 +19,13 @@ namespace
 
 using OrvoTest::Narrow;
 
-constexpr wchar_t kCompany[] = L"OrvoFuzz";
+// Each case has a company key of its own: the cases run side by side in one prefix, and
+// each removes its keys when it ends.
+std::wstring CaseCompany()
+{
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return L"OrvoFuzz." + OrvoTest::Widen(info ? info->name() : "case");
+}
 
 struct OddValue
 {
@@ -79,8 +85,8 @@ class RegistryFuzzTest : public OrvoTest::TempDirTest
   protected:
     void TearDown() override
     {
-        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(L"SoftWare\\") + kCompany).c_str());
-        ::RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(L"Software\\") + kCompany).c_str());
+        ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, (L"SoftWare\\" + CaseCompany()).c_str());
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\" + CaseCompany()).c_str());
         SetProductKey(L"Application", 0, L"Product", L"Company");
         OrvoTest::TempDirTest::TearDown();
     }
@@ -102,11 +108,11 @@ TEST_F(RegistryFuzzTest, OddValuesAreReadAsTheirBytesSay)
 {
     const uint32_t seed = Fuzz::Seed();
     std::printf("fuzz seed %u\n", seed);
-    const std::wstring key = std::wstring(L"SoftWare\\") + kCompany + L"\\Orvo\\6.x";
+    const std::wstring key = L"SoftWare\\" + CaseCompany() + L"\\Orvo\\6.x";
     const std::vector<OddValue> values = OddValues(seed);
     for (const OddValue& value : values)
         ASSERT_TRUE(Write(key, value)) << Narrow(value.name);
-    SetProductKey(L"", 0x600, L"Orvo", kCompany);
+    SetProductKey(L"", 0x600, L"Orvo", CaseCompany());
     ProductKeyReader reader(ProductKeyReader::kView64);
     Fuzz::Watch watch;
     for (const OddValue& value : values)
@@ -127,7 +133,7 @@ TEST_F(RegistryFuzzTest, OddValuesAreReadAsTheirBytesSay)
 
 TEST_F(RegistryFuzzTest, KeyHundredLevelsDeep)
 {
-    const std::wstring company = DeepKey(kCompany);
+    const std::wstring company = DeepKey(CaseCompany());
     const std::wstring key = L"SoftWare\\" + company + L"\\Orvo\\6.x";
     ASSERT_TRUE(Write(key, {L"InstallPathPro", REG_SZ, Wide(L"C:\\Deep", true)}));
     SetProductKey(L"", 0x600, L"Orvo", company);
@@ -144,7 +150,7 @@ TEST_F(RegistryFuzzTest, OddValuesExportImportBackAndExportTheSame)
 {
     const uint32_t seed = Fuzz::Seed();
     std::printf("fuzz seed %u\n", seed);
-    const std::wstring root = std::wstring(L"Software\\") + kCompany;
+    const std::wstring root = L"Software\\" + CaseCompany();
     std::size_t written = 0;
     for (const OddValue& value : OddValues(seed))
     {

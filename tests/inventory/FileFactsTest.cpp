@@ -1,7 +1,7 @@
 #include "inventory/FileFacts.h"
 
 #include "inventory/ApplicationsInfo.h"
-#include "inventory/MD5.h"
+#include "inventory/PeInfo.h"
 #include "misc/Handles.h"
 #include "report/FileSystem.h"
 #include "TestSupport.h"
@@ -43,16 +43,25 @@ TEST(MayHoldVersionResource, OnlyImagesAndCompressedFiles)
 class ReadFileFactsTest : public OrvoTest::TempDirTest
 {
   protected:
+    // The image reader on a handle of its own, writers denied, as the platform is defined.
+    static std::wstring PlatformOnItsOwn(const std::wstring& path)
+    {
+        Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        Misc::CpeInfo image;
+        if (!file || !image.Read(file) || !image.IsRecognised())
+            return {};
+        return Misc::CpeInfo::PlatformName(image.Machine());
+    }
     static void ExpectSameAsEachLookup(const std::wstring& path)
     {
         const FileFacts facts = ReadFileFacts(path);
-        std::wstring date, digest;
+        std::wstring date;
         Misc::FileDateText(path, date);
-        FileDigestText(path, digest);
         EXPECT_EQ(facts.date, date) << Narrow(path);
         EXPECT_EQ(facts.size, FileSizeText(path)) << Narrow(path);
-        EXPECT_EQ(facts.platform, FilePlatformText(path)) << Narrow(path);
-        EXPECT_EQ(facts.digest, digest) << Narrow(path);
+        EXPECT_EQ(facts.platform, PlatformOnItsOwn(path)) << Narrow(path);
+        EXPECT_EQ(facts.digest, OrvoTest::ReferenceDigest(path)) << Narrow(path);
     }
 
     // An image whose headers lie beyond the first block read for the digest.
@@ -95,8 +104,26 @@ TEST_F(ReadFileFactsTest, AgreesWithEachLookupOnImagesTextsAndSizesAroundTheBloc
     ASSERT_TRUE(OrvoTest::WriteBytes(distant, FarHeaderImage(200000)));
     ExpectSameAsEachLookup(distant);
     EXPECT_EQ(ReadFileFacts(distant).platform, L"x64");
-    EXPECT_FALSE(ReadFileFacts(PathOf(L"data65536.bin")).mayHoldVersion);
-    EXPECT_TRUE(ReadFileFacts(distant).mayHoldVersion);
+    EXPECT_EQ(ReadFileFacts(PathOf(L"data65536.bin")).version, Misc::ImageVersion::None);
+    EXPECT_EQ(ReadFileFacts(distant).version, Misc::ImageVersion::None);
+}
+
+// The pass reads the version where the image settles its entry, through the bytes it
+// already holds; a localised image is left to the platform's lookup.
+TEST_F(ReadFileFactsTest, ReadsTheVersionWhereTheImageSettlesIt)
+{
+    const std::pair<const wchar_t*, Misc::ImageVersion> cases[] = {
+        {L"version_plain.dll", Misc::ImageVersion::Read},
+        {L"version_languages.dll", Misc::ImageVersion::Platform},
+        {L"version_none.dll", Misc::ImageVersion::None},
+        {L"pe_text.txt", Misc::ImageVersion::None},
+    };
+    for (const auto& [name, kind] : cases)
+    {
+        Misc::VersionInfo version;
+        EXPECT_EQ(ReadFileFacts(OrvoTest::FixturePath(name), &version).version, kind) << Narrow(name);
+        EXPECT_EQ(version.IsLoaded(), kind == Misc::ImageVersion::Read) << Narrow(name);
+    }
 }
 
 // Another program reading the file (sharing reads) keeps out only the date; one that
@@ -123,7 +150,7 @@ TEST_F(ReadFileFactsTest, FilesHeldByAnotherProgramOrMissing)
         const FileFacts facts = ReadFileFacts(path);
         EXPECT_EQ(facts.size, std::to_wstring(FarHeaderImage(128).size()));
         EXPECT_EQ(facts.date + facts.platform + facts.digest, L"");
-        EXPECT_TRUE(facts.mayHoldVersion);
+        EXPECT_EQ(facts.version, Misc::ImageVersion::Platform);
         ExpectSameAsEachLookup(path);
     }
     const FileFacts missing = ReadFileFacts(PathOf(L"missing.exe"));

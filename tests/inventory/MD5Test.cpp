@@ -1,5 +1,6 @@
 #include "inventory/MD5.h"
 
+#include "inventory/FileFacts.h"
 #include "misc/Handles.h"
 #include "misc/Text.h"
 #include "TestSupport.h"
@@ -120,9 +121,7 @@ TEST_F(FileDigest, RfcSuiteAsFiles)
     {
         const std::wstring path = PathOf(Misc::Format(L"rfc%d.txt", ++n));
         ASSERT_TRUE(OrvoTest::WriteBytes(path, message));
-        std::wstring text = L"stale";
-        EXPECT_TRUE(FileDigestText(path, text)) << message;
-        EXPECT_EQ(text, expected) << message;
+        EXPECT_EQ(ReadFileFacts(path).digest, expected) << message;
     }
 }
 
@@ -138,9 +137,7 @@ TEST_F(FileDigest, BlockSizes)
     {
         const std::wstring path = PathOf(Misc::Format(L"pattern%zu.bin", size));
         ASSERT_TRUE(OrvoTest::WriteBytes(path, Pattern(size)));
-        std::wstring text;
-        EXPECT_TRUE(FileDigestText(path, text)) << size;
-        EXPECT_EQ(text, expected) << size << " bytes";
+        EXPECT_EQ(ReadFileFacts(path).digest, expected) << size << " bytes";
     }
 }
 
@@ -148,43 +145,34 @@ TEST_F(FileDigest, UnreadableFilesGiveNoDigest)
 {
     CreateDirectoryW(PathOf(L"folder").c_str(), nullptr);
     for (const std::wstring& path : {PathOf(L"missing.bin"), PathOf(L"folder"), std::wstring()})
-    {
-        std::wstring text = L"stale";
-        EXPECT_FALSE(FileDigestText(path, text)) << Narrow(path);
-        EXPECT_EQ(text, L"");
-    }
+        EXPECT_EQ(ReadFileFacts(path).digest, L"") << Narrow(path);
 }
 
 TEST_F(FileDigest, WritersAreDeniedReadersNot)
 {
     const std::wstring path = PathOf(L"held.bin");
     ASSERT_TRUE(OrvoTest::WriteBytes(path, "abc"));
-    std::wstring text;
     {
         // Another reader that lets others read does not stand in the way.
         Misc::FileHandle reader(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(reader);
-        EXPECT_TRUE(FileDigestText(path, text));
-        EXPECT_EQ(text, L"900150983CD24FB0D6963F7D28E17F72");
+        EXPECT_EQ(ReadFileFacts(path).digest, L"900150983CD24FB0D6963F7D28E17F72");
     }
     {
         // A file open for writing, even one shared for reading, is not digested.
         Misc::FileHandle writer(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(writer);
-        text = L"stale";
-        EXPECT_FALSE(FileDigestText(path, text));
-        EXPECT_EQ(text, L"");
+        EXPECT_EQ(ReadFileFacts(path).digest, L"");
     }
     {
         Misc::FileHandle exclusive(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(exclusive);
-        EXPECT_FALSE(FileDigestText(path, text));
-        EXPECT_EQ(text, L"");
+        EXPECT_EQ(ReadFileFacts(path).digest, L"");
     }
-    EXPECT_TRUE(FileDigestText(path, text));
+    EXPECT_EQ(ReadFileFacts(path).digest, L"900150983CD24FB0D6963F7D28E17F72");
 }
 
 // Large generated files whose digests a later test step compares with md5sum.
@@ -212,9 +200,8 @@ TEST(Md5Artifacts, LargeGeneratedFiles)
         const std::wstring name = Misc::Format(L"md5_large_%d.bin", ++n);
         const std::wstring path = OrvoTest::ArtifactPath(name);
         ASSERT_TRUE(OrvoTest::WriteBytes(path, bytes)) << Narrow(path);
-        std::wstring text;
-        ASSERT_TRUE(FileDigestText(path, text)) << Narrow(path);
-        EXPECT_EQ(text.size(), 32u);
+        const std::wstring text = ReadFileFacts(path).digest;
+        ASSERT_EQ(text.size(), 32u) << Narrow(path);
         listing += Narrow(text) + "  " + Narrow(name) + "\n";
     }
     ASSERT_TRUE(OrvoTest::WriteBytes(listingPath, listing));

@@ -30,7 +30,12 @@ TEST(TextLines, SplitsBytesAndMarkedUnicodeIntoLines)
         {"carriage return before end of text stays", "a\r\x1A\n", {L"a\r"}},
         {"bytes are characters of the same code", "\xE4\x80\xFF", {L"\u00E4\u0080\u00FF"}},
         {"UTF-8 without mark shows every byte", "\xC3\xA4", {L"\u00C3\u00A4"}},
-        {"zero byte is a character", std::string("a\0b", 3), {std::wstring(L"a\0b", 3)}},
+        {"zero byte ends its line", std::string("a\0b\r\n\0c\nd", 9), {L"a", L"", L"d"}},
+        {"UTF-16 zero character ends its line",
+         std::string("\xFF\xFE"
+                     "a\0\0\0b\0\n\0c\0",
+                     12),
+         {L"a", L"c"}},
         {"UTF-8 with mark",
          "\xEF\xBB\xBF"
          "K\xC3\xA4se\r\nZ\n",

@@ -1,9 +1,13 @@
 #include "inventory/VersionInfo.h"
 
+#include "inventory/VersionResource.h"
 #include "misc/Handles.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
 
 namespace
 {
@@ -151,6 +155,51 @@ TEST(VersionInfoFile, TheOtherArchitecturesImagesAreReadToo)
         EXPECT_TRUE(info.QueryString(L"FileDescription", text));
         EXPECT_EQ(text, L"Orvo fixture program");
     }
+}
+
+// Where the image settles the entry, its bytes are read without the platform; where
+// it has several languages, only the platform's lookup names the one it takes. Either
+// way the data is what the platform's own functions hand over, byte for byte.
+TEST(VersionInfoFile, DataIsThatOfThePlatformsFunctions)
+{
+    const std::pair<const wchar_t*, Misc::ImageVersion> cases[] = {
+        {L"version_plain.dll", Misc::ImageVersion::Read},
+        {L"version_notranslation.dll", Misc::ImageVersion::Read},
+        {L"version_twotranslations.dll", Misc::ImageVersion::Read},
+        {L"version_languages.dll", Misc::ImageVersion::Platform},
+        {L"pe32_program.exe", Misc::ImageVersion::Read},
+        {L"pe64_library.dll", Misc::ImageVersion::Read},
+        {L"version_none.dll", Misc::ImageVersion::None},
+    };
+    for (const auto& [name, kind] : cases)
+    {
+        const std::wstring path = FixturePath(name);
+        const std::string bytes = OrvoTest::ReadBytes(path);
+        ASSERT_FALSE(bytes.empty()) << OrvoTest::Narrow(name);
+        VersionInfo fromBytes;
+        EXPECT_EQ(fromBytes.LoadFromImage(path, Misc::MemoryBytes(bytes.data(), bytes.size())), kind)
+            << OrvoTest::Narrow(name);
+
+        DWORD handle = 0;
+        const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &handle);
+        std::vector<uint8_t> platform(size);
+        VersionInfo info;
+        ASSERT_EQ(info.Load(path), size != 0) << OrvoTest::Narrow(name);
+        if (size == 0)
+            continue;
+        ASSERT_EQ(::GetFileVersionInfoW(path.c_str(), handle, size, platform.data()), TRUE);
+        ASSERT_EQ(info.DataSize(), size) << OrvoTest::Narrow(name);
+        EXPECT_EQ(std::memcmp(info.Data(), platform.data(), size), 0) << OrvoTest::Narrow(name);
+        if (kind == Misc::ImageVersion::Read)
+        {
+            EXPECT_EQ(std::memcmp(fromBytes.Data(), platform.data(), size), 0) << OrvoTest::Narrow(name);
+        }
+    }
+    VersionInfo info;
+    ASSERT_TRUE(info.Load(FixturePath(L"version_languages.dll")));
+    std::wstring text;
+    EXPECT_TRUE(info.FileVersionText(text));
+    EXPECT_EQ(text, L"7.2.2403.11002");
 }
 
 class VersionInfoFailures : public OrvoTest::TempDirTest

@@ -25,27 +25,6 @@ class LogFilesModel : public ::testing::Test
 {
 };
 
-TEST(EqualsAsciiNoCase, FoldsOnlyAsciiLetters)
-{
-    struct Case
-    {
-        const wchar_t* a;
-        const wchar_t* b;
-        bool equal;
-    };
-    const Case cases[] = {
-        {L"C:\\Temp\\Viewer.log", L"c:\\temp\\VIEWER.LOG", true},
-        {L"C:\\Temp\\Viewer.log", L"C:\\Temp\\Viewer.lo", false},
-        {L"\u00C4.log", L"\u00E4.log", false}, // A with diaeresis is not folded
-        {L"\u0414.log", L"\u0434.log", false}, // nor is Cyrillic
-        {L"[.log", L"{.log", false},           // punctuation next to the letter ranges
-        {L"@", L"`", false},
-        {L"", L"", true},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(EqualsAsciiNoCase(c.a, c.b), c.equal) << Narrow(c.a) << " / " << Narrow(c.b);
-}
-
 TEST_F(LogFilesModel, AddKeepsOrderAndDropsCaseOnlyDuplicates)
 {
     LogFilesInfo info;

@@ -174,17 +174,17 @@ TEST_F(LogReader, ReadsWhileTheProductWritesAndMayDelete)
                                           OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(writer);
     std::wstring text;
-    ASSERT_TRUE(ReadLogViewText(path, kLogViewLimit, text));
+    ASSERT_TRUE(ReadLogViewText(path, kWholeLog, text));
     EXPECT_EQ(Printable(text), "start\\r\\n\\u228nd\\r\\n");
 
     // A handle that shares nothing keeps the reader out.
     writer.Reset();
     Misc::FileHandle locked(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(locked);
-    EXPECT_FALSE(ReadLogViewText(path, kLogViewLimit, text));
+    EXPECT_FALSE(ReadLogViewText(path, kWholeLog, text));
     locked.Reset();
-    EXPECT_FALSE(ReadLogViewText(PathOf(L"missing.log"), kLogViewLimit, text));
-    EXPECT_FALSE(ReadLogViewText(Dir(), kLogViewLimit, text)) << "a folder is no log";
+    EXPECT_FALSE(ReadLogViewText(PathOf(L"missing.log"), kWholeLog, text));
+    EXPECT_FALSE(ReadLogViewText(Dir(), kWholeLog, text)) << "a folder is no log";
 }
 
 TEST_F(LogReader, LargeUtf16LogShowsItsTailBelowTheNote)

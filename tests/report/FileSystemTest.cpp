@@ -216,6 +216,36 @@ TEST_F(FileSystemTest, CreateDirFailuresShowTheirExactBox)
               L"CreateDir( " + below + L" ) failed due to error " + std::to_wstring(code) + L" :\n" + reason);
 }
 
+// The same codes as CreateDir, and no box: the caller says what went wrong its own way.
+TEST_F(FileSystemTest, CreateFoldersGivesTheCodeAndShowsNothing)
+{
+    MessageBoxCapture boxes;
+    const std::wstring file = PathOf(L"blocker");
+    ASSERT_TRUE(OrvoTest::WriteBytes(file, "x"));
+    struct Case
+    {
+        std::wstring path;
+        bool made;
+    };
+    const Case cases[] = {
+        {L"", false},
+        {PathOf(L"p\\q\\r"), true},
+        {PathOf(L"p\\q\\r\\"), true}, // a folder path ends in its backslash
+        {file + L"\\sub", false},
+    };
+    for (const Case& c : cases)
+    {
+        const int code = Misc::CreateFolders(c.path);
+        EXPECT_EQ(code == 0, c.made) << Narrow(c.path) << ": " << code;
+        EXPECT_EQ(Misc::DirectoryExists(c.path), c.made) << Narrow(c.path);
+        EXPECT_EQ(Misc::PathExists(c.path), c.made) << Narrow(c.path);
+    }
+    EXPECT_EQ(Misc::CreateFolders(L""), -1);
+    EXPECT_TRUE(Misc::PathExists(file));
+    EXPECT_FALSE(Misc::DirectoryExists(file));
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
 TEST_F(FileSystemTest, DeleteDirectoryTreeRemovesEverythingOrStopsAtReadOnly)
 {
     ASSERT_EQ(Misc::CreateDir(PathOf(L"tree\\x\\y")), 0);

@@ -3,13 +3,71 @@
 #include "misc/MessageBox.h"
 #include "misc/Text.h"
 
+#include <commctrl.h>
 #include <tlhelp32.h>
+#include <wincrypt.h>
 
 #include <fstream>
 #include <iterator>
 
 namespace OrvoTest
 {
+
+namespace
+{
+
+struct CryptProvider
+{
+    HCRYPTPROV handle = 0;
+    ~CryptProvider()
+    {
+        if (handle)
+            ::CryptReleaseContext(handle, 0);
+    }
+};
+
+struct CryptHash
+{
+    HCRYPTHASH handle = 0;
+    ~CryptHash()
+    {
+        if (handle)
+            ::CryptDestroyHash(handle);
+    }
+};
+
+} // namespace
+
+std::wstring ReferenceDigest(const std::wstring& path)
+{
+    Misc::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    CryptProvider provider;
+    CryptHash hash;
+    if (!file ||
+        !::CryptAcquireContextW(&provider.handle, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT) ||
+        !::CryptCreateHash(provider.handle, CALG_MD5, 0, 0, &hash.handle))
+        return {};
+    std::vector<BYTE> buffer(1 << 16);
+    for (;;)
+    {
+        DWORD read = 0;
+        if (!::ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
+            return {};
+        if (read == 0)
+            break;
+        if (!::CryptHashData(hash.handle, buffer.data(), read, 0))
+            return {};
+    }
+    BYTE digest[16] = {};
+    DWORD size = sizeof digest;
+    if (!::CryptGetHashParam(hash.handle, HP_HASHVAL, digest, &size, 0) || size != sizeof digest)
+        return {};
+    std::wstring text;
+    for (BYTE b : digest)
+        text += Misc::Format(L"%02X", b);
+    return text;
+}
 
 std::wstring SystemText(DWORD code)
 {
@@ -19,6 +77,30 @@ std::wstring SystemText(DWORD code)
                      nullptr, code, LANG_USER_DEFAULT, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
     Misc::LocalMemory owner(text);
     return text ? text : L"";
+}
+
+std::wstring ClipboardText()
+{
+    std::wstring text;
+    if (!::OpenClipboard(nullptr))
+        return text;
+    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT))
+        if (const auto* chars = static_cast<const wchar_t*>(::GlobalLock(data)))
+        {
+            text = chars;
+            ::GlobalUnlock(data);
+        }
+    ::CloseClipboard();
+    return text;
+}
+
+void EmptyClipboard()
+{
+    if (::OpenClipboard(nullptr))
+    {
+        ::EmptyClipboard();
+        ::CloseClipboard();
+    }
 }
 
 std::size_t RunningProbes()
@@ -128,6 +210,32 @@ ScopedEnv::ScopedEnv(const wchar_t* name, const std::wstring& value) : m_name(na
 ScopedEnv::~ScopedEnv()
 {
     ::SetEnvironmentVariableW(m_name.c_str(), m_hadOld ? m_old.c_str() : nullptr);
+}
+
+std::vector<std::wstring> ListRows(HWND list)
+{
+    std::vector<std::wstring> rows;
+    const LRESULT count = ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+    std::wstring buffer(1 << 16, L'\0');
+    for (LRESULT row = 0; row < count; ++row)
+    {
+        LVITEMW item = {};
+        item.mask = LVIF_TEXT;
+        item.pszText = buffer.data();
+        item.cchTextMax = static_cast<int>(buffer.size());
+        const LRESULT length =
+            ::SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+        rows.emplace_back(item.pszText, static_cast<std::size_t>(length));
+    }
+    return rows;
+}
+
+std::wstring ListText(HWND list)
+{
+    std::wstring text;
+    for (const std::wstring& row : ListRows(list))
+        text += row + L"\r\n";
+    return text;
 }
 
 void Pump(DWORD ms, HWND dialog, const std::function<bool()>& done)

@@ -35,14 +35,28 @@ void ForceDeleteTree(const std::wstring& dir);
 // milliseconds, or until `done` says so.
 void Pump(DWORD ms = 0, HWND dialog = nullptr, const std::function<bool()>& done = {});
 
+// The rows of a list view as it gives them to anyone who asks (a screen reader
+// among them), and the same rows each followed by CR LF.
+std::vector<std::wstring> ListRows(HWND list);
+std::wstring ListText(HWND list);
+
 // The system's text for an error or exception code, as the program asks for it;
 // empty when the system has none.
 std::wstring SystemText(DWORD code);
+
+// The clipboard's Unicode text; empty when it holds none. EmptyClipboard clears it.
+std::wstring ClipboardText();
+void EmptyClipboard();
 
 // The probe processes this test process started: other test processes run probes of
 // their own at the same time.
 std::size_t RunningProbes();
 
+// The MD5 digest of a file's content as 32 upper-case hexadecimal digits, by the
+// platform's own cryptographic provider: a reader that shares nothing with the
+// program's. Writers are denied while it reads, as the program's facts do; empty when
+// the file cannot be read.
+std::wstring ReferenceDigest(const std::wstring& path);
 // A file time from UTC calendar fields.
 FILETIME UtcFileTime(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second);
 

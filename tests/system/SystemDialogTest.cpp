@@ -252,4 +252,46 @@ TEST_F(SystemPage, TreeGrowsWithThePage)
     EXPECT_EQ(after.bottom - after.top, before.bottom - before.top + 40);
 }
 
+// Ctrl+C and the context menu's "Copy" put the selected row's text, as shown, on the
+// clipboard.
+TEST_F(SystemPage, CopyPutsTheSelectedRowOnTheClipboard)
+{
+    SystemTest::BuildSampleModel(m_model);
+    m_page->Show(&m_model);
+    HWND tree = m_page->Tree();
+    const HTREEITEM heading = TreeView_GetRoot(tree);
+    const HTREEITEM adapter = TreeView_GetChild(tree, TreeView_GetNextSibling(tree, heading));
+    const struct
+    {
+        HTREEITEM row;
+        bool byKey; // Ctrl+C in the tree, else the menu's command
+    } cases[] = {{heading, true}, {TreeView_GetChild(tree, heading), true}, {adapter, false}};
+    for (const auto& c : cases)
+    {
+        ASSERT_NE(c.row, nullptr);
+        TreeView_SelectItem(tree, c.row);
+        OrvoTest::EmptyClipboard();
+        if (c.byKey)
+        {
+            BYTE saved[256] = {}, state[256] = {};
+            ::GetKeyboardState(saved);
+            state[VK_CONTROL] = 0x80;
+            ::SetKeyboardState(state);
+            ::SendMessageW(tree, WM_KEYDOWN, 'C', 0);
+            ::SetKeyboardState(saved);
+        }
+        else
+        {
+            ::SendMessageW(m_page->GetHwnd(), WM_COMMAND, IDM_COPY_ROW, 0);
+        }
+        wchar_t text[512] = {};
+        TVITEMW item = {TVIF_TEXT, c.row};
+        item.pszText = text;
+        item.cchTextMax = 512;
+        TreeView_GetItem(tree, &item);
+        EXPECT_FALSE(std::wstring(text).empty());
+        EXPECT_EQ(OrvoTest::ClipboardText(), text);
+    }
+}
+
 } // namespace
