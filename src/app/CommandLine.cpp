@@ -6,12 +6,14 @@
 
 #include <shellapi.h>
 
-const wchar_t kUsageLine[] = L"Usage: OrvoDiag.exe [/save [PATH]] [/?]";
+const wchar_t kUsageLine[] = L"Usage: OrvoDiag.exe [/save [PATH] | [/open] ARCHIVE] [/?]";
 
 const wchar_t kUsageText[] =
-    L"Usage: OrvoDiag.exe [/save [PATH]] [/?]\n"
+    L"Usage: OrvoDiag.exe [/save [PATH] | [/open] ARCHIVE] [/?]\n"
     L"\n"
     L"  (no option)   Opens the window: it scans by itself; Save writes the archive.\n"
+    L"  [/open] ARCHIVE  Opens the window showing a saved archive instead of scanning\n"
+    L"                this workstation (a file may also be dropped on the window).\n"
     L"  /save [PATH]  Scans and writes the archive to PATH without showing a window.\n"
     L"                PATH is taken relative to the current folder; a folder (or a\n"
     L"                path ending in \\) gets the default name OrvoDiag_%Y%m%d_%H%M.zip,\n"
@@ -51,11 +53,13 @@ CommandLine Error(const std::wstring& text)
 // A request for help wins over everything else on the line, so that "/save /?" shows
 // the usage instead of starting a scan. Anything the program does not know is an
 // error: a mistyped option must not start a collection that the caller did not ask for.
-CommandLine ParseCommandLine(const std::vector<std::wstring>& args)
+CommandLine ParseCommandLine(const std::vector<std::wstring>& args, const FileCheck& isFile)
 {
     for (const std::wstring& arg : args)
         if (IsOption(arg) && (IsOptionNamed(arg, L"?") || IsOptionNamed(arg, L"help")))
             return CommandLine{CommandLine::Mode::Usage, {}, {}};
+    if (args.size() == 1 && !IsOption(args[0]) && isFile && isFile(args[0]))
+        return CommandLine{CommandLine::Mode::Open, args[0], {}};
 
     CommandLine result;
     bool pathGiven = false;
@@ -63,14 +67,18 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& args)
     {
         if (IsOption(arg))
         {
-            if (!IsOptionNamed(arg, L"save"))
+            const bool save = IsOptionNamed(arg, L"save");
+            if (!save && !IsOptionNamed(arg, L"open"))
                 return Error(L"Unknown option: " + arg);
-            if (result.mode == CommandLine::Mode::Save)
+            const CommandLine::Mode mode = save ? CommandLine::Mode::Save : CommandLine::Mode::Open;
+            if (result.mode == mode)
                 return Error(L"The option " + arg + L" is given twice.");
-            result.mode = CommandLine::Mode::Save;
+            if (result.mode != CommandLine::Mode::Window)
+                return Error(L"The options /save and /open cannot be combined.");
+            result.mode = mode;
             continue;
         }
-        if (result.mode != CommandLine::Mode::Save)
+        if (result.mode == CommandLine::Mode::Window)
             return Error(L"Unexpected argument: " + arg);
         if (pathGiven)
             return Error(L"More than one archive path: " + result.path + L" and " + arg);
@@ -79,7 +87,14 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& args)
         result.path = arg;
         pathGiven = true;
     }
+    if (result.mode == CommandLine::Mode::Open && !pathGiven)
+        return Error(L"The option /open needs the archive's path.");
     return result;
+}
+
+bool IsExistingFile(const std::wstring& path)
+{
+    return Misc::PathExists(path) && !Misc::DirectoryExists(path);
 }
 
 std::vector<std::wstring> ProcessArguments()

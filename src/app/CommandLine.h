@@ -1,8 +1,10 @@
 #pragma once
 // The program's command line: nothing (the window), "/save [PATH]" (unattended
-// collection), "/?" or "/help" (usage). Options are case-insensitive and may also
-// start with "-".
+// collection), "PATH" of an existing file or "/open PATH" (the window showing a saved
+// archive), "/?" or "/help" (usage). Options are case-insensitive and may also start
+// with "-".
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@ struct CommandLine
     {
         Window, // no arguments: the program as it always was
         Save,   // scan and save to `path` (empty: the default name) without a window
+        Open,   // the window, showing the archive at `path` instead of scanning
         Usage,  // print the usage, exit 0
         Error,  // print `error` and the usage line, exit 2
     };
@@ -28,8 +31,14 @@ constexpr int kExitUsage = 2;
 extern const wchar_t kUsageLine[];
 extern const wchar_t kUsageText[];
 
-// `args` without the program's own name.
-CommandLine ParseCommandLine(const std::vector<std::wstring>& args);
+// Whether a path names an existing file (not a folder).
+using FileCheck = std::function<bool(const std::wstring& path)>;
+bool IsExistingFile(const std::wstring& path);
+
+// `args` without the program's own name. A lone argument that is no option opens the
+// file it names when `isFile` says it exists: the shell's "Open with" and a file
+// dropped on the program's icon start it so.
+CommandLine ParseCommandLine(const std::vector<std::wstring>& args, const FileCheck& isFile = IsExistingFile);
 
 // The arguments of the running process, without the program's own name.
 std::vector<std::wstring> ProcessArguments();

@@ -25,9 +25,10 @@ BOOL COrvoDiagApp::InitInstance()
     SetRegistryKey(L"Varnholt/Orvo Diagnostics");
 
     const CommandLine commandLine = ParseCommandLine(ProcessArguments());
-    if (commandLine.mode == CommandLine::Mode::Window)
+    if (commandLine.mode == CommandLine::Mode::Window || commandLine.mode == CommandLine::Mode::Open)
     {
         auto window = std::make_unique<COrvoDiagDlg>();
+        window->OpenAtStart(commandLine.path);
         SetMainWindow(window.get());
         window->DoModal();
         SetMainWindow(nullptr);

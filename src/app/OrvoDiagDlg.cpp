@@ -1,6 +1,7 @@
 #include "app/OrvoDiagDlg.h"
 
 #include "app/FocusReturn.h"
+#include "app/OpenSequence.h"
 #include "app/ProblemsStep.h"
 #include "app/SaveSequence.h"
 #include "app/ScanSequence.h"
@@ -11,11 +12,16 @@
 #include "resource.h"
 #include "ui/Placement.h"
 
+#include <shellapi.h>
+
 namespace
 {
 
 constexpr UINT kAboutCommand = IDM_ABOUTBOX;
 const wchar_t kNothingScanned[] = L"Nothing scanned yet ...";
+const wchar_t kTitle[] = L"Orvo Diagnostics";
+// Posted instead of the first Scan when the window starts with an archive to show.
+constexpr UINT kOpenAtStartMessage = WM_APP + 1;
 
 HICON LoadAppIcon(int metricX, int metricY)
 {
@@ -136,8 +142,13 @@ BOOL COrvoDiagDlg::OnInitDialog()
     SetStatus(kNothingScanned);
     m_statusTip.Create(window, GetDlgItem(IDC_STATUS));
     UI::CentreWindow(window, nullptr);
-    // The first scan runs as soon as the message loop takes this, with the window shown.
-    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), 0);
+    ::DragAcceptFiles(window, TRUE);
+    // The first scan, or the opening of the archive it was started with, runs as soon as
+    // the message loop takes this, with the window shown.
+    if (!m_openAtStart.empty())
+        ::PostMessageW(window, kOpenAtStartMessage, 0, 0);
+    else
+        ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_SCAN, BN_CLICKED), 0);
     return TRUE;
 }
 
@@ -188,9 +199,13 @@ void COrvoDiagDlg::ShowStep(CollectionStep step)
     }
 }
 
+// Scan always scans this machine: a shown archive goes first, and Save with it.
 void COrvoDiagDlg::Scan()
 {
+    if (SequenceGuard::Running())
+        return;
     FocusReturn focus(GetHwnd(), IDC_SCAN);
+    EndArchiveView();
     m_statusTip.SetText({});
     ScanTargets targets;
     FillScanTargets(targets);
@@ -216,13 +231,67 @@ void COrvoDiagDlg::FillSaveTargets(SaveTargets& targets)
     targets.writers = WritersWithProblems(m_collection.SectionWriters(), m_systemPage.Findings());
 }
 
+// A shown archive is saved already; Save is disabled meanwhile.
 void COrvoDiagDlg::Save()
 {
+    if (m_archive)
+        return;
     FocusReturn focus(GetHwnd(), IDC_SCAN);
     SaveTargets targets;
     FillSaveTargets(targets);
     ShowSaveOutcome(SaveSequence(targets));
     CloseIfRequested();
+}
+
+bool COrvoDiagDlg::OpenArchive(const std::wstring& path)
+{
+    OpenTargets targets;
+    targets.window = GetHwnd();
+    targets.status = this;
+    targets.path = path;
+    targets.archiveShown = m_archive != nullptr;
+    targets.show = [this, &path](std::unique_ptr<SavedArchive> archive)
+    { ShowArchive(std::move(archive), path); };
+    const bool opened = OpenSequence(targets);
+    CloseIfRequested();
+    return opened;
+}
+
+// The pages turn to the new archive before the one they showed goes.
+void COrvoDiagDlg::ShowArchive(std::unique_ptr<SavedArchive> archive, const std::wstring& path)
+{
+    m_systemPage.Show(&archive->System());
+    m_filesPage.Show(&archive->InstalledFiles());
+    m_logFilesPage.ShowArchived(&archive->LogFiles());
+    m_archive = std::move(archive);
+    ::SetWindowTextW(GetHwnd(), ArchiveTitle(path).c_str());
+    m_statusTip.SetText(path);
+}
+
+// The pages show this machine's collection again before the archive goes.
+void COrvoDiagDlg::EndArchiveView()
+{
+    if (!m_archive)
+        return;
+    for (CollectionStep step : kCollectionSteps)
+        ShowStep(step);
+    m_archive.reset();
+    ::SetWindowTextW(GetHwnd(), kTitle);
+}
+
+// The first file dropped is opened; the drop's memory is the window's to free.
+void COrvoDiagDlg::OnDropFiles(HDROP drop)
+{
+    std::wstring path;
+    const UINT length = ::DragQueryFileW(drop, 0, nullptr, 0);
+    if (length > 0 && length < 32768)
+    {
+        path.resize(length + 1);
+        path.resize(::DragQueryFileW(drop, 0, path.data(), length + 1));
+    }
+    ::DragFinish(drop);
+    if (!path.empty())
+        OpenArchive(path);
 }
 
 // "Saved at ..." does not say where: the archive's folder opens with the archive
@@ -294,6 +363,18 @@ bool COrvoDiagDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         result = 0;
         return true;
     }
+    if (message == WM_DROPFILES)
+    {
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        result = 0;
+        return true;
+    }
+    if (message == kOpenAtStartMessage)
+    {
+        OpenArchive(m_openAtStart);
+        result = 0;
+        return true;
+    }
     return SizeDialog::OnMessage(message, wParam, lParam, result);
 }
 
@@ -301,9 +382,9 @@ bool COrvoDiagDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
 // controls and layout already have).
 void COrvoDiagDlg::OnDpiChanged(UINT dpi)
 {
-    for (UI::SizeDialog* page : {static_cast<UI::SizeDialog*>(&m_systemPage),
-                                 static_cast<UI::SizeDialog*>(&m_filesPage),
-                                 static_cast<UI::SizeDialog*>(&m_logFilesPage)})
+    for (UI::SizeDialog* page :
+         {static_cast<UI::SizeDialog*>(&m_systemPage), static_cast<UI::SizeDialog*>(&m_filesPage),
+          static_cast<UI::SizeDialog*>(&m_logFilesPage)})
         page->ApplyDpi(dpi);
     if (HFONT font = CreateTabFont(dpi))
     {

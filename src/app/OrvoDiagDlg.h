@@ -3,6 +3,7 @@
 // pages above a row with Scan, the spinner, the status line, Save and Exit.
 
 #include "app/AboutDlg.h"
+#include "app/SavedArchive.h"
 #include "app/ScanSequence.h"
 #include "app/StatusSink.h"
 #include "app/StatusTip.h"
@@ -14,7 +15,11 @@
 #include "ui/SizeDialog.h"
 #include "ui/TabCtrlStyle.h"
 
+#include <shellapi.h>
+
 #include <cstdint>
+#include <memory>
+#include <string>
 
 struct SaveTargets;
 
@@ -39,6 +44,14 @@ class COrvoDiagDlg : public UI::SizeDialog,
     HICON Icon() const noexcept { return m_icon.Get(); }
     // The status line's tooltip: the archive's full path after a save.
     const StatusTip& StatusLineTip() const noexcept { return m_statusTip; }
+
+    // The window opens this saved archive instead of scanning when it starts.
+    void OpenAtStart(const std::wstring& path) { m_openAtStart = path; }
+    // Shows the saved archive at `path` in the tabs, or says in the status line why it
+    // cannot; false when a scan, save or opening was running.
+    bool OpenArchive(const std::wstring& path);
+    // The archive shown instead of this machine's scan, or none.
+    const SavedArchive* ShownArchive() const noexcept { return m_archive.get(); }
 
     // Where the minimized window draws its icon: centred in the client area.
     static POINT IconOrigin(int clientWidth, int clientHeight, int iconWidth, int iconHeight);
@@ -67,6 +80,9 @@ class COrvoDiagDlg : public UI::SizeDialog,
     void Save();
     void ShowSaveOutcome(const SaveOutcome& outcome);
     void CloseIfRequested();
+    void ShowArchive(std::unique_ptr<SavedArchive> archive, const std::wstring& path);
+    void EndArchiveView();
+    void OnDropFiles(HDROP drop);
 
     Misc::Icon m_icon;
     Misc::Icon m_smallIcon;
@@ -84,4 +100,8 @@ class COrvoDiagDlg : public UI::SizeDialog,
     // A close request (close box, Alt+F4, Escape, Exit) that came while a scan or a save
     // ran: carried out once it has ended.
     bool m_closeRequested = false;
+    std::wstring m_openAtStart;
+    // The saved archive the pages show; declared after them, so it goes first at the
+    // window's end, after the window (and with it the pages' views) is gone.
+    std::unique_ptr<SavedArchive> m_archive;
 };

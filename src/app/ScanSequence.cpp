@@ -9,7 +9,6 @@
 namespace
 {
 
-constexpr int kCommandControls[] = {IDC_TAB_STRIP, IDC_SCAN, IDC_SAVE, IDCANCEL};
 constexpr DWORD kPauseMs = 500;
 
 void SleepFor(DWORD milliseconds)
@@ -18,13 +17,6 @@ void SleepFor(DWORD milliseconds)
 }
 
 PaintPause g_paintPause = &SleepFor;
-
-void EnableCommands(HWND window, bool enable)
-{
-    for (int id : kCommandControls)
-        if (HWND control = ::GetDlgItem(window, id))
-            ::EnableWindow(control, enable ? TRUE : FALSE);
-}
 
 void RepaintNow(HWND window)
 {
@@ -51,6 +43,13 @@ void SetStatus(const ScanTargets& targets, const wchar_t* text)
 }
 
 } // namespace
+
+void EnableCommands(HWND window, bool enable)
+{
+    for (int id : {IDC_TAB_STRIP, IDC_SCAN, IDC_SAVE, IDCANCEL})
+        if (HWND control = ::GetDlgItem(window, id))
+            ::EnableWindow(control, enable ? TRUE : FALSE);
+}
 
 PaintPause SetPaintPause(PaintPause pause)
 {

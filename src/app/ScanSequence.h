@@ -33,6 +33,8 @@ struct ScanTargets
 // reached the window while the running one dispatched messages).
 bool ScanSequence(const ScanTargets& targets);
 void ClearAll(const ScanTargets& targets);
+// The tab strip, Scan, Save and Exit, disabled while a sequence runs.
+void EnableCommands(HWND window, bool enable);
 
 // The three pauses of a scan go through one function (by default it sleeps), so that
 // tests of the sequence need not wait for them. Returns the function used before;

@@ -154,7 +154,8 @@ int RunUnattended(const CommandLine& commandLine)
     case CommandLine::Mode::Save:
         break;
     case CommandLine::Mode::Window:
-        return kExitSaved;
+    case CommandLine::Mode::Open:
+        return kExitSaved; // the window's, never run here
     }
     const std::wstring archivePath = ResolveArchivePath(commandLine.path, DefaultArchiveName());
     const std::wstring problem = PrepareArchivePath(archivePath);

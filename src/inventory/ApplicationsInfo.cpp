@@ -38,6 +38,17 @@ ApplicationsInfo::FileInfo::FileInfo(const std::wstring& fullPath, const std::ws
 {
 }
 
+void ApplicationsInfo::FileInfo::SetFacts(const std::wstring& version, const std::wstring& date,
+                                          const std::wstring& size, const std::wstring& platform,
+                                          const std::wstring& digest)
+{
+    m_version = version;
+    m_date = date;
+    m_size = size;
+    m_platform = platform;
+    m_digest = digest;
+}
+
 ApplicationsInfo::FileInfo::FileInfo(const FileInfo& other)
     : m_fullPath(other.m_fullPath), m_name(other.m_name), m_version(other.m_version), m_date(other.m_date),
       m_size(other.m_size), m_infoLines(other.m_infoLines), m_infoCursor(0), m_platform(other.m_platform),
@@ -115,17 +126,6 @@ std::wstring FileSizeText(const std::wstring& path)
     if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0)
         return L"0";
     return Misc::Format(L"%llu", static_cast<unsigned long long>(size.QuadPart));
-}
-
-void ApplicationsInfo::FileInfo::SetFacts(const std::wstring& version, const std::wstring& date,
-                                          const std::wstring& size, const std::wstring& platform,
-                                          const std::wstring& digest)
-{
-    m_version = version;
-    m_date = date;
-    m_size = size;
-    m_platform = platform;
-    m_digest = digest;
 }
 
 // Every fact is looked up on its own terms: one that cannot be obtained stays empty

@@ -10,6 +10,8 @@ namespace
 
 const wchar_t kNoLogText[] = L"No LOG information available.";
 const wchar_t kUnableText[] = L"Unable to load the LOG file.";
+// An archived log's key: a character no path can hold, then its position.
+constexpr wchar_t kArchivedMark = L'|';
 // The view's word that a log read on its own thread is there.
 constexpr UINT kLogLoadedMessage = WM_APP + 17;
 // Equals no real path: the next ShowLog always loads.
@@ -105,23 +107,57 @@ void CLogFilesDialog::ResetSelector()
     ::SendDlgItemMessageW(GetHwnd(), IDC_LOG_SELECTOR, CB_RESETCONTENT, 0, 0);
 }
 
+// The model's entries (path and file name), or an archive's logs by their keys and the
+// names the report gives them.
+template <typename Visit> void CLogFilesDialog::ForEachShownEntry(Visit&& visit) const
+{
+    if (m_archived)
+    {
+        for (std::size_t i = 0; i < m_archivedKeys.size() && i < m_archived->size(); ++i)
+            visit(m_archivedKeys[i], (*m_archived)[i].name);
+        return;
+    }
+    if (m_model)
+        m_model->ForEachEntry([&](const LogFilesInfo::LogFileEntry& entry)
+                              { visit(entry.Path(), entry.FileName()); });
+}
+
+const ArchivedLog* CLogFilesDialog::ArchivedLogOf(const std::wstring& path) const
+{
+    for (std::size_t i = 0; m_archived && i < m_archivedKeys.size(); ++i)
+        if (m_archivedKeys[i] == path)
+            return &(*m_archived)[i];
+    return nullptr;
+}
+
+void CLogFilesDialog::ShowArchived(const std::vector<ArchivedLog>* logs)
+{
+    ResetSelector();
+    m_model = nullptr;
+    m_archived = logs;
+    m_archivedKeys.clear();
+    for (std::size_t i = 0; logs && i < logs->size(); ++i)
+        m_archivedKeys.push_back(kArchivedMark + std::to_wstring(i));
+    m_selectedPath = m_archivedKeys.empty() ? std::wstring() : m_archivedKeys.front();
+    m_shownPath = kNothingShown;
+    Refresh();
+}
+
 // Items keep the list's order (the selector is not sorted); each item's data points at
 // its entry's path, so the selector is always emptied before the model is.
 bool CLogFilesDialog::FillSelector(HWND selector, const std::wstring& selected)
 {
     bool found = false;
-    if (!m_model)
-        return found;
-    m_model->ForEachEntry(
-        [&](const LogFilesInfo::LogFileEntry& entry)
+    ForEachShownEntry(
+        [&](const std::wstring& path, const std::wstring& name)
         {
             const LRESULT index =
-                ::SendMessageW(selector, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.FileName().c_str()));
+                ::SendMessageW(selector, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
             if (index < 0)
                 return;
             ::SendMessageW(selector, CB_SETITEMDATA, static_cast<WPARAM>(index),
-                           reinterpret_cast<LPARAM>(&entry.Path()));
-            if (!found && !selected.empty() && Misc::EqualsNoCase(entry.Path(), selected))
+                           reinterpret_cast<LPARAM>(&path));
+            if (!found && !selected.empty() && Misc::EqualsNoCase(path, selected))
             {
                 ::SendMessageW(selector, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
                 found = true;
@@ -136,7 +172,8 @@ void CLogFilesDialog::ShowLog(const std::wstring& path)
         return;
     m_shownPath = path;
     const bool loaded = LoadLogText(m_shownPath);
-    ::EnableWindow(GetDlgItem(IDC_LOG_OPEN), loaded && !m_shownPath.empty());
+    // An archived log is nowhere on disk for the shell to open.
+    ::EnableWindow(GetDlgItem(IDC_LOG_OPEN), loaded && !m_shownPath.empty() && !m_archived);
 }
 
 // The view holds the log's rows and draws the few in sight; after a load the end of
@@ -150,10 +187,24 @@ bool CLogFilesDialog::LoadLogText(const std::wstring& path)
         return true;
     }
     const WaitCursorScope wait;
-    const bool loaded = m_view.ShowFile(path, m_viewLimit, m_showAtOnceBytes);
+    bool loaded = false;
+    std::wstring name;
+    if (m_archived)
+    {
+        // A log inside an archive is shown from memory only, under the report's name.
+        const ArchivedLog* archived = ArchivedLogOf(path);
+        loaded = archived && archived->content && m_view.ShowBytes(*archived->content);
+        if (archived)
+            name = Misc::ComposePath(archived->name, 12);
+    }
+    else
+    {
+        loaded = m_view.ShowFile(path, m_viewLimit, m_showAtOnceBytes);
+        name = Misc::ComposePath(path, 12);
+    }
     if (!loaded)
         m_view.ShowText(kUnableText);
-    NameView(loaded ? Misc::ComposePath(path, 12) : kUnableText);
+    NameView(loaded ? name : kUnableText);
     return loaded;
 }
 
@@ -169,6 +220,8 @@ void CLogFilesDialog::Show(const LogFilesInfo* model)
 {
     ResetSelector();
     m_model = model;
+    m_archived = nullptr;
+    m_archivedKeys.clear();
     m_shownPath = kNothingShown;
     const LogFilesInfo::LogFileEntry* first = nullptr;
     if (m_model)
@@ -190,6 +243,8 @@ void CLogFilesDialog::Clear()
     m_selectedPath.clear();
     m_shownPath.clear();
     m_model = nullptr;
+    m_archived = nullptr;
+    m_archivedKeys.clear();
 }
 
 void CLogFilesDialog::Refresh()
@@ -202,16 +257,14 @@ void CLogFilesDialog::Refresh()
 // An item's data is trusted only while its entry is still in the model.
 const std::wstring* CLogFilesDialog::EntryPath(LRESULT itemData) const
 {
-    const std::wstring* path = nullptr;
-    if (!m_model)
-        return path;
-    m_model->ForEachEntry(
-        [&](const LogFilesInfo::LogFileEntry& entry)
+    const std::wstring* found = nullptr;
+    ForEachShownEntry(
+        [&](const std::wstring& path, const std::wstring&)
         {
-            if (reinterpret_cast<LRESULT>(&entry.Path()) == itemData)
-                path = &entry.Path();
+            if (reinterpret_cast<LRESULT>(&path) == itemData)
+                found = &path;
         });
-    return path;
+    return found;
 }
 
 void CLogFilesDialog::OnSelectionChange()
@@ -236,7 +289,7 @@ bool CLogFilesDialog::OnCommand(WORD id, WORD code, HWND control)
     if (id == IDC_LOG_OPEN && code == BN_CLICKED)
     {
         // Opening nothing without a word would look like a dead button.
-        if (!m_shownPath.empty())
+        if (!m_shownPath.empty() && !m_archived)
             m_openNote.Show(GetDlgItem(IDC_LOG_OPEN), OpenWithShell(m_shownPath));
         return true;
     }

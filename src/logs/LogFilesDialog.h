@@ -3,6 +3,7 @@
 // selector, the selected one as text in a read-only view, and "Open" to hand it to the
 // shell. The page owns its controls and font, not the model.
 
+#include "logs/ArchivedLog.h"
 #include "logs/LogFileReader.h"
 #include "logs/LogFilesInfo.h"
 #include "logs/LogFindBar.h"
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CLogFilesDialog : public UI::SizeDialog
 {
@@ -31,6 +33,9 @@ class CLogFilesDialog : public UI::SizeDialog
     // is selected than the one shown.
     void Refresh();
     void ShowLog(const std::wstring& path);
+    // Shows the logs of a saved archive (from memory; "Open" stays disabled) instead of a
+    // model's, the first one selected, until Show or Clear. The logs must outlive that.
+    void ShowArchived(const std::vector<ArchivedLog>* logs);
 
     // Fills the selector from the model and selects the entry of `selected`; false when
     // none was selected.
@@ -67,6 +72,8 @@ class CLogFilesDialog : public UI::SizeDialog
     void OnViewKey(WORD key);
     void NameView(const std::wstring& name);
     const std::wstring* EntryPath(LRESULT itemData) const;
+    template <typename Visit> void ForEachShownEntry(Visit&& visit) const;
+    const ArchivedLog* ArchivedLogOf(const std::wstring& path) const;
 
     const LogFilesInfo* m_model = nullptr;
     std::wstring m_selectedPath;
@@ -78,4 +85,7 @@ class CLogFilesDialog : public UI::SizeDialog
     std::uint64_t m_viewLimit = kWholeLog;
     std::uint64_t m_showAtOnceBytes = 4u << 20;
     UI::NoteBalloon m_openNote;
+    // While an archive is shown: its logs, and the key each goes by in place of a path.
+    const std::vector<ArchivedLog>* m_archived = nullptr;
+    std::vector<std::wstring> m_archivedKeys;
 };

@@ -27,3 +27,42 @@ int EncodeBytes(const unsigned char* bytes, std::size_t count, std::unique_ptr<w
     *out = std::move(text);
     return static_cast<int>(length);
 }
+
+namespace
+{
+int SixBits(wchar_t c)
+{
+    for (int value = 0; value < 64; ++value)
+        if (kAlphabet[value] == c)
+            return value;
+    return -1;
+}
+} // namespace
+
+bool DecodeBytes(const std::wstring& text, std::vector<unsigned char>& bytes)
+{
+    bytes.clear();
+    if (text.size() % 4 != 0)
+        return false;
+    for (std::size_t at = 0; at < text.size(); at += 4)
+    {
+        const bool last = at + 4 == text.size();
+        const int fills = (text[at + 3] == kFill) + (text[at + 2] == kFill && text[at + 3] == kFill);
+        if (fills && !last)
+            return false;
+        unsigned value = 0;
+        for (int i = 0; i < 4; ++i)
+        {
+            const int bits = i >= 4 - fills ? 0 : SixBits(text[at + i]);
+            if (bits < 0)
+                return false;
+            value = value << 6 | static_cast<unsigned>(bits);
+        }
+        bytes.push_back(static_cast<unsigned char>(value >> 16));
+        if (fills < 2)
+            bytes.push_back(static_cast<unsigned char>(value >> 8));
+        if (fills < 1)
+            bytes.push_back(static_cast<unsigned char>(value));
+    }
+    return true;
+}

@@ -46,14 +46,28 @@ TEST(CommandLineTest, ParsesEachForm)
         {{L"/save", L""}, Mode::Error, L"", L"The archive path is empty."},
         // A lone "/" or "-" is no option: taken as the path it was given as.
         {{L"/save", L"-"}, Mode::Save, L"-", L""},
+        // A saved archive: named alone when it exists (the shell's "Open with"), or
+        // after /open, where a missing file is the window's to report.
+        {{L"C:\\in\\x.zip"}, Mode::Open, L"C:\\in\\x.zip", L""},
+        {{L"/open", L"missing.zip"}, Mode::Open, L"missing.zip", L""},
+        {{L"-OPEN", L"C:\\in\\x.zip"}, Mode::Open, L"C:\\in\\x.zip", L""},
+        {{L"/open"}, Mode::Error, L"", L"The option /open needs the archive's path."},
+        {{L"/open", L"a.zip", L"b.zip"}, Mode::Error, L"", L"More than one archive path"},
+        {{L"/open", L"a.zip", L"/save"},
+         Mode::Error,
+         L"",
+         L"The options /save and /open cannot be combined."},
+        {{L"C:\\in\\x.zip", L"C:\\in\\x.zip"}, Mode::Error, L"", L"Unexpected argument"},
+        {{L"/open", L"x.zip", L"/?"}, Mode::Usage, L"", L""},
     };
+    const FileCheck onlyOneFile = [](const std::wstring& path) { return path == L"C:\\in\\x.zip"; };
     for (const ParseCase& c : cases)
     {
         std::wstring line;
         for (const std::wstring& a : c.args)
             line += L"[" + a + L"]";
         SCOPED_TRACE(OrvoTest::Narrow(line));
-        const CommandLine parsed = ParseCommandLine(c.args);
+        const CommandLine parsed = ParseCommandLine(c.args, onlyOneFile);
         EXPECT_EQ(parsed.mode, c.mode);
         EXPECT_EQ(OrvoTest::Narrow(parsed.path), OrvoTest::Narrow(c.path));
         EXPECT_EQ(OrvoTest::Narrow(parsed.error.substr(0, c.error.size())), OrvoTest::Narrow(c.error));

@@ -228,6 +228,48 @@ def check_archive(path, label):
     return names
 
 
+def drive(*args, timeout=240):
+    helper = BUILD / "fixtures" / "orvo_drive_window.exe"
+    return subprocess.run([str(SOURCE / "cmake" / "wine-run-xvfb.sh"), str(PREFIX), str(helper), *args], env=env(),
+                          stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+
+
+def start_window(*args):
+    return subprocess.Popen([str(SOURCE / "cmake" / "wine-run-xvfb.sh"), str(PREFIX),
+                             str(BUILD / "bin" / "OrvoDiag.exe"), *args], env=env(), stdin=subprocess.DEVNULL,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def dump_and_exit(window, label):
+    """Every tab's rows, the log selector's items and each log's text; then Exit."""
+    try:
+        dumped = drive("dump")
+        check(dumped.returncode == 0, f"{label}: the window's tabs can be read")
+        drive("exit", timeout=120)
+        check(window.wait(timeout=60) == 0, f"{label}: the window ends with exit code 0")
+    finally:
+        if window.poll() is None:
+            window.kill()
+    return dumped.stdout.decode("utf-8", "replace").replace("\r\n", "\n").split("\n")
+
+
+def check_opened(scanned, archive, label, *args, drop=False):
+    """The archive saved from the scanned window, opened in another one: the same rows."""
+    window = start_window(*args)
+    name = archive.rsplit("\\", 1)[-1]
+    if drop:
+        drive("wait", "Scanned at", "180", timeout=240)
+        check(drive("drop", archive).returncode == 0, f"{label}: the file is dropped")
+    waited = drive("wait", "Opened " + name, "120", timeout=180)
+    check(waited.returncode == 0, f"{label}: status Opened {name}")
+    opened = dump_and_exit(window, label)
+    check(opened[:1] == ["[title] Orvo Diagnostics - " + name], f"{label}: title {opened[:1]}")
+    different = [(a, b) for a, b in zip(scanned[1:], opened[1:]) if a != b]
+    check(len(scanned) == len(opened) and not different,
+          f"{label}: the same rows as the scan ({len(scanned)} / {len(opened)} lines), first difference: "
+          f"{different[:1]}")
+
+
 def main():
     install = subprocess.run([str(SOURCE / "scripts" / "demo-install"), "--build", str(BUILD), str(PREFIX)],
                              capture_output=True, text=True)
@@ -257,7 +299,8 @@ def main():
     check(staging_left() == [], f"no staging folder after /save: {staging_left()}")
 
     code, lines = run_program("/bogus")
-    check(code == 2 and lines == ["Unknown option: /bogus", "Usage: OrvoDiag.exe [/save [PATH]] [/?]"],
+    check(code == 2 and lines == ["Unknown option: /bogus",
+                                  "Usage: OrvoDiag.exe [/save [PATH] | [/open] ARCHIVE] [/?]"],
           f"/bogus: {code} {lines}")
     code, lines = run_program("/save", "C:\\out\\demo.zip\\inside.zip")
     check(code == 2 and len(lines) == 1 and lines[0].startswith("Cannot create the folder C:\\out\\demo.zip\\"),
@@ -265,31 +308,29 @@ def main():
     check(staging_left() == [], f"no staging folder after the refused runs: {staging_left()}")
 
     if WINDOW:
-        helper = BUILD / "fixtures" / "orvo_drive_window.exe"
-        window = subprocess.Popen([str(SOURCE / "cmake" / "wine-run-xvfb.sh"), str(PREFIX),
-                                   str(BUILD / "bin" / "OrvoDiag.exe")], env=env(), stdin=subprocess.DEVNULL,
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        window = start_window()
         try:
             # Save only after the first scan: the window starts it by itself.
-            subprocess.run([str(SOURCE / "cmake" / "wine-run-xvfb.sh"), str(PREFIX), str(helper), "wait",
-                            "Scanned at", "180"], env=env(), stdin=subprocess.DEVNULL, capture_output=True,
-                           timeout=240)
-            drive = subprocess.run([str(SOURCE / "cmake" / "wine-run-xvfb.sh"), str(PREFIX), str(helper), "save",
-                                    "C:\\out\\window.zip", "180"], env=env(), stdin=subprocess.DEVNULL,
-                                   capture_output=True, text=True, timeout=240)
-            print(drive.stdout, end="")
-            check(drive.returncode == 0, f"saved through the window: {drive.stdout} {drive.stderr}")
-            subprocess.run([str(SOURCE / "cmake" / "wine-run-xvfb.sh"), str(PREFIX), str(helper), "exit"],
-                           env=env(), stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
-            check(window.wait(timeout=60) == 0, "the window ends with exit code 0")
+            drive("wait", "Scanned at", "180")
+            saved = drive("save", "C:\\out\\window.zip", "180")
+            print(saved.stdout.decode("utf-8", "replace"), end="")
+            check(saved.returncode == 0, f"saved through the window: {saved.stdout} {saved.stderr}")
         finally:
-            if window.poll() is None:
-                window.kill()
+            scanned = dump_and_exit(window, "window")
+        check(scanned[:1] == ["[title] Orvo Diagnostics"] and "[Files]" in scanned, f"scanned window: {scanned[:3]}")
         through_window = check_archive(out / "window.zip", "window")
         check(through_window == unattended, f"the same entries: {through_window} / {unattended}")
         check(REPORTED.get("window") == REPORTED.get("/save"),
               f"the same findings: {REPORTED.get('window')} / {REPORTED.get('/save')}")
         check(staging_left() == [], f"no staging folder after the window: {staging_left()}")
+
+        archive = "C:\\out\\window.zip"
+        before = sorted(p.name for p in temp_folder().iterdir())
+        check_opened(scanned, archive, "OrvoDiag.exe PATH", archive)
+        check_opened(scanned, archive, "/open PATH", "/open", archive)
+        check_opened(scanned, archive, "dropped", drop=True)
+        check(sorted(p.name for p in temp_folder().iterdir()) == before, "opening wrote nothing to the temp folder")
+        check(sorted(p.name for p in out.iterdir()) == ["demo.zip", "window.zip"], "nothing unpacked beside it")
 
     print(f"{len(failures)} check(s) failed" if failures else "all checks passed")
     return 1 if failures else 0

@@ -144,6 +144,92 @@ ZipLayout ParseZip(const std::string& bytes)
     return zip;
 }
 
+std::string Deflate(const std::string& bytes)
+{
+    z_stream z{};
+    if (deflateInit2(&z, 8, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return {};
+    std::string out(deflateBound(&z, static_cast<uLong>(bytes.size())), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    z.avail_in = static_cast<uInt>(bytes.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+namespace
+{
+
+void Put16(std::string& out, std::uint32_t v)
+{
+    out += static_cast<char>(v & 0xFF);
+    out += static_cast<char>((v >> 8) & 0xFF);
+}
+
+void Put32(std::string& out, std::uint32_t v)
+{
+    Put16(out, v & 0xFFFF);
+    Put16(out, v >> 16);
+}
+
+// The fields both headers share, from "version needed" to the name length.
+void CommonFields(std::string& out, const ZipItem& item, std::uint32_t crc, std::uint32_t packed)
+{
+    Put16(out, 20);
+    Put16(out, 0);
+    Put16(out, item.method);
+    Put16(out, 0);
+    Put16(out, 0x5A21);
+    Put32(out, crc);
+    Put32(out, item.compressedSize ? item.compressedSize : packed);
+    Put32(out, item.size ? item.size : static_cast<std::uint32_t>(item.data.size()));
+    Put16(out, static_cast<std::uint32_t>(item.name.size()));
+    Put16(out, 0);
+}
+
+} // namespace
+
+std::string MakeZip(const std::vector<ZipItem>& items)
+{
+    std::string archive, directory;
+    for (const ZipItem& item : items)
+    {
+        const std::string packed = !item.packed.empty() ? item.packed
+                                   : item.method == 0   ? item.data
+                                                        : Deflate(item.data);
+        std::uint32_t crc =
+            crc32(0, reinterpret_cast<const Bytef*>(item.data.data()), static_cast<uInt>(item.data.size()));
+        if (item.lieCrc)
+            crc ^= 0x00010000;
+        const auto offset = static_cast<std::uint32_t>(archive.size());
+        Put32(archive, 0x04034B50);
+        CommonFields(archive, item, crc, static_cast<std::uint32_t>(packed.size()));
+        archive += item.name + packed;
+        Put32(directory, 0x02014B50);
+        Put16(directory, 0x0B17);
+        CommonFields(directory, item, crc, static_cast<std::uint32_t>(packed.size()));
+        Put16(directory, 0); // comment
+        Put16(directory, 0); // disk
+        Put16(directory, 0); // internal attributes
+        Put32(directory, 0x81800020);
+        Put32(directory, offset);
+        directory += item.name;
+    }
+    const auto directoryOffset = static_cast<std::uint32_t>(archive.size());
+    archive += directory;
+    Put32(archive, 0x06054B50);
+    Put32(archive, 0);
+    Put16(archive, static_cast<std::uint32_t>(items.size()));
+    Put16(archive, static_cast<std::uint32_t>(items.size()));
+    Put32(archive, static_cast<std::uint32_t>(directory.size()));
+    Put32(archive, directoryOffset);
+    Put16(archive, 0);
+    return archive;
+}
+
 std::vector<ZipEntry> ReadZip(const std::wstring& path, bool* ok)
 {
     if (ok)

@@ -57,4 +57,22 @@ struct ZipEntry
 // *ok false, when the file is not a readable archive.
 std::vector<ZipEntry> ReadZip(const std::wstring& path, bool* ok = nullptr);
 
+// One entry of an archive made by hand, for archives the program's writer never makes.
+struct ZipItem
+{
+    std::string name;
+    std::string data;                 // the uncompressed bytes
+    std::uint16_t method = 8;         // 8 deflated, 0 stored, anything else as given
+    std::string packed;               // when not empty: the entry's data as stored, instead of `data` packed
+    bool lieCrc = false;              // a CRC-32 that does not fit the data
+    std::uint32_t size = 0;           // when not 0: the declared uncompressed size
+    std::uint32_t compressedSize = 0; // when not 0: the declared compressed size
+};
+
+// Local headers with data, the central directory and the end record, as the format lays
+// them out, with the fields of each item as given.
+std::string MakeZip(const std::vector<ZipItem>& items);
+// A raw deflate stream of `bytes` (level 8).
+std::string Deflate(const std::string& bytes);
+
 } // namespace OrvoTest

@@ -43,6 +43,20 @@ TEST(EncodeBytes, Base64LayoutWithTheReportAlphabet)
         EXPECT_EQ(n, static_cast<int>(4 * ((c.bytes.size() + 2) / 3)));
         EXPECT_EQ(std::wcslen(text.get()), static_cast<std::size_t>(n)) << "NUL-terminated";
         EXPECT_EQ(Narrow(text.get()), c.text);
+        std::vector<unsigned char> back = {0x42};
+        EXPECT_TRUE(DecodeBytes(text.get(), back)) << c.text;
+        EXPECT_EQ(back, c.bytes) << c.text;
+    }
+}
+
+// A report read back from outside may hold any text where the address belongs.
+TEST(DecodeBytes, RefusesWhatEncodeBytesNeverWrites)
+{
+    for (const wchar_t* text :
+         {L"ABC", L"AB+/", L"AB==", L"A[[[", L"AB[A", L"AB[[ABCD", L"ABorPE1", L"AB CD"})
+    {
+        std::vector<unsigned char> bytes;
+        EXPECT_FALSE(DecodeBytes(text, bytes)) << Narrow(text);
     }
 }
 
