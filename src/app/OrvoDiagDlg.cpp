@@ -261,6 +261,7 @@ bool COrvoDiagDlg::OpenArchive(const std::wstring& path)
 void COrvoDiagDlg::ShowArchive(std::unique_ptr<SavedArchive> archive, const std::wstring& path)
 {
     m_systemPage.Show(&archive->System());
+    m_systemPage.SetFindings(archive->Findings());
     m_filesPage.Show(&archive->InstalledFiles());
     m_logFilesPage.ShowArchived(&archive->LogFiles());
     m_archive = std::move(archive);
@@ -275,6 +276,8 @@ void COrvoDiagDlg::EndArchiveView()
         return;
     for (CollectionStep step : kCollectionSteps)
         ShowStep(step);
+    // The archive's findings go with it; the scan that follows judges this machine.
+    m_systemPage.SetFindings(std::nullopt);
     m_archive.reset();
     ::SetWindowTextW(GetHwnd(), kTitle);
 }

@@ -3,6 +3,7 @@
 #include "inventory/ApplicationsXMLReader.h"
 #include "misc/Text.h"
 #include "report/FileListSectionReader.h"
+#include "report/ProblemsXML.h"
 #include "report/XmlReport.h"
 #include "system/SystemXMLReader.h"
 
@@ -70,6 +71,12 @@ bool SavedArchive::Read(const std::wstring& path, std::wstring& error,
     }
     if (!CheckVersion(root.Child(L"OtherFiles"), kOtherFilesSection, error))
         return false;
+    if (const Misc::XmlNode problems = FindProblemsElement(root.Node()))
+    {
+        FindingList findings;
+        if (ReadProblems(problems.Get(), findings))
+            m_findings = std::move(findings);
+    }
     const Misc::XmlElement system = root.Child(L"System");
     const Misc::XmlElement applications = root.Child(L"Applications");
     return (!system || ReadSystemSection(system, m_system, error)) &&

@@ -5,11 +5,13 @@
 
 #include "inventory/ApplicationsInfo.h"
 #include "logs/ArchivedLog.h"
+#include "report/Findings.h"
 #include "report/XmlReport.h"
 #include "report/ZipReader.h"
 #include "system/SystemInfo.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,9 @@ class SavedArchive
     const SystemInfo& System() const noexcept { return m_system; }
     const ApplicationsInfo& InstalledFiles() const noexcept { return m_installedFiles; }
     const std::vector<ArchivedLog>& LogFiles() const noexcept { return m_logFiles; }
+    // What the program that saved the archive found wrong; none when its report has no
+    // "Problems" element (a report saved before the program judged what it found).
+    const std::optional<FindingList>& Findings() const noexcept { return m_findings; }
 
   private:
     bool ReadLogs(Misc::ZipReader& zip, const Misc::XmlElement& section, std::wstring& error,
@@ -40,4 +45,5 @@ class SavedArchive
     SystemInfo m_system;
     ApplicationsInfo m_installedFiles;
     std::vector<ArchivedLog> m_logFiles;
+    std::optional<FindingList> m_findings;
 };

@@ -26,6 +26,8 @@ class XmlElement
     explicit XmlElement(ComPtr<IXMLDOMNode> node) : m_node(std::move(node)) {}
 
     explicit operator bool() const noexcept { return static_cast<bool>(m_node); }
+    // The element's node, for the readers of the report's own parts.
+    IXMLDOMNode* Node() const noexcept { return m_node.Get(); }
     std::wstring Name() const;
     // The child elements in document order; with a name, only those of that name.
     std::vector<XmlElement> Children(const wchar_t* name = nullptr) const;
