@@ -52,6 +52,7 @@ FindingList JudgeCollection(const Collection& collection)
     facts.inventory = &collection.InstalledFiles();
     facts.driverFiles = &collection.InstalledFiles().DriverFileList();
     facts.os = &collection.System().Os();
+    facts.registryExports = &collection.OtherFiles().RegistryExportOutcomes();
     const std::wstring report = collection.DriverReportPath();
     if (!report.empty())
         facts.driverReport = ReadDriverReport(report);

@@ -29,8 +29,10 @@ void OtherFilesControl::Scan(IStatusInfo* status, const std::vector<std::wstring
     Misc::AFileManager* manager = m_info.FileManager();
     if (status)
         status->ShowActivity(L"SCANNING REGISTRY ...");
-    for (const std::wstring& path : ExportRegistry(manager, Misc::NativeProcessorArchitecture()))
+    std::vector<RegistryExportOutcome> outcomes;
+    for (const std::wstring& path : ExportRegistry(manager, Misc::NativeProcessorArchitecture(), &outcomes))
         AddEntry(path);
+    m_info.SetRegistryExportOutcomes(std::move(outcomes));
     if (status)
         status->ShowActivity(L"SCANNING DRIVERS ...");
     AddEntry(RunDriverStep(driverFiles, manager, status));

@@ -39,4 +39,5 @@ void OtherFilesInfo::Add(std::unique_ptr<FileEntry> entry)
 void OtherFilesInfo::Clear()
 {
     m_entries.Clear();
+    m_registryOutcomes.clear();
 }

@@ -3,6 +3,7 @@
 // report. Each entry keeps the manager that staged its file counted and releases the
 // file when it goes.
 
+#include "checks/RegistryExport.h"
 #include "misc/List.h"
 
 #include <memory>
@@ -53,8 +54,15 @@ class OtherFilesInfo
     // First to last without moving the list's cursor.
     template <typename F> void ForEachEntry(F&& visit) const { m_entries.ForEach(visit); }
     const Misc::List<FileEntry>& FileEntryList() const { return m_entries; }
+    // The registry exports that failed or left names out, from the last scan.
+    const std::vector<RegistryExportOutcome>& RegistryExportOutcomes() const { return m_registryOutcomes; }
+    void SetRegistryExportOutcomes(std::vector<RegistryExportOutcome> outcomes)
+    {
+        m_registryOutcomes = std::move(outcomes);
+    }
 
   private:
     Misc::AFileManager* m_manager;
     Misc::List<FileEntry> m_entries;
+    std::vector<RegistryExportOutcome> m_registryOutcomes;
 };

@@ -35,6 +35,10 @@ const RegistryExportRow kExportTable[] = {
 
 // Diagnostic lines go to standard output, never into an exported file. They are
 // written as UTF-8, so that key names outside the console's code page arrive whole.
+// Names left out by the exports of this thread, so that a row can say how many of its
+// own were (the diagnostic lines go to standard output only).
+thread_local unsigned t_namesLeftOut = 0;
+
 void PrintDiagnostic(const wchar_t* format, ...)
 {
     va_list args;
@@ -130,6 +134,7 @@ void AppendValues(HKEY key, const std::wstring& keyPath, ValueBuffers& buffers, 
         const std::wstring_view name(buffers.name.data(), read.nameChars);
         if (IsTextLineUnsafe(name))
         {
+            ++t_namesLeftOut;
             PrintDiagnostic(L"SKIPPED: a .reg line cannot hold the value name '%ls', key: '%ls'\n",
                             ShowUnsafeName(name).c_str(), keyPath.c_str());
             continue;
@@ -176,6 +181,7 @@ LONG AppendSubKeys(HKEY hive, const wchar_t* hiveName, HKEY key, const std::wstr
         const std::wstring_view subKeyName(name, length);
         if (IsTextLineUnsafe(subKeyName))
         {
+            ++t_namesLeftOut;
             PrintDiagnostic(L"SKIPPED: a .reg line cannot hold the sub-key name '%ls', left out with its "
                             L"sub-keys, key: '%ls'\n",
                             ShowUnsafeName(subKeyName).c_str(), keyPath.c_str());
@@ -240,12 +246,19 @@ std::vector<RegistryExportRow> RegistryExportRows(WORD nativeArchitecture)
     return rows;
 }
 
-std::vector<std::wstring> ExportRegistry(Misc::AFileManager* manager, WORD nativeArchitecture)
+std::vector<std::wstring> ExportRegistry(Misc::AFileManager* manager, WORD nativeArchitecture,
+                                         std::vector<RegistryExportOutcome>* outcomes)
 {
     std::vector<std::wstring> paths;
     for (const RegistryExportRow& row : RegistryExportRows(nativeArchitecture))
     {
-        std::wstring path = ExportRegistryRow(row.hive, row.keyPath, row.fileName, manager, row.view);
+        const unsigned leftOutBefore = t_namesLeftOut;
+        bool failed = false;
+        std::wstring path =
+            ExportRegistryRow(row.hive, row.keyPath, row.fileName, manager, row.view, &failed);
+        const unsigned leftOut = t_namesLeftOut - leftOutBefore;
+        if (outcomes && (failed || leftOut > 0))
+            outcomes->push_back({row.fileName, row.keyPath, failed, leftOut});
         if (!path.empty())
             paths.push_back(std::move(path));
     }
@@ -275,7 +288,7 @@ LONG ExportKeyWithinMemory(HKEY hive, const std::wstring& keyPath, const std::ws
 // A missing key gives no file and no message. A failed export leaves nothing behind:
 // its staged name is released, which deletes what was written.
 std::wstring ExportRegistryRow(HKEY hive, const std::wstring& keyPath, const std::wstring& fileName,
-                               Misc::AFileManager* manager, REGSAM view)
+                               Misc::AFileManager* manager, REGSAM view, bool* failed)
 {
     const HeldManager held(manager ? manager : Misc::TmpFileManager::Shared());
     if (!held.Get())
@@ -284,11 +297,12 @@ std::wstring ExportRegistryRow(HKEY hive, const std::wstring& keyPath, const std
     if (OpenKey(hive, keyPath, view, key) != ERROR_SUCCESS)
         return {};
     const std::wstring path = StagePath(*held.Get(), fileName);
-    if (path.empty())
-        return {};
-    if (ExportKeyWithinMemory(hive, keyPath, path, view) != ERROR_SUCCESS)
+    if (path.empty() || ExportKeyWithinMemory(hive, keyPath, path, view) != ERROR_SUCCESS)
     {
-        held.Get()->Release(path);
+        if (failed)
+            *failed = true;
+        if (!path.empty())
+            held.Get()->Release(path);
         return {};
     }
     return path;

@@ -25,13 +25,26 @@ struct RegistryExportRow
 // the 64-bit view of the product key only where the registry has one.
 std::vector<RegistryExportRow> RegistryExportRows(WORD nativeArchitecture);
 
-// The scan step: every applicable row exported; the staged paths in table order.
-std::vector<std::wstring> ExportRegistry(Misc::AFileManager* manager, WORD nativeArchitecture);
+// What the export of one row met, when it met anything: the key is there but could not
+// be written, or names that a ".reg" line cannot hold were left out of it.
+struct RegistryExportOutcome
+{
+    std::wstring fileName;
+    std::wstring keyPath;
+    bool failed = false;
+    unsigned namesLeftOut = 0;
+};
+
+// The scan step: every applicable row exported; the staged paths in table order. The
+// rows that failed or left names out are added to `outcomes` when given.
+std::vector<std::wstring> ExportRegistry(Misc::AFileManager* manager, WORD nativeArchitecture,
+                                         std::vector<RegistryExportOutcome>* outcomes = nullptr);
 
 // The staged path of the written file, or empty (missing key, no name, failed export).
 // A null manager means the shared one.
+// `failed` (when given) is set when the key is there and its export failed.
 std::wstring ExportRegistryRow(HKEY hive, const std::wstring& keyPath, const std::wstring& fileName,
-                               Misc::AFileManager* manager, REGSAM view);
+                               Misc::AFileManager* manager, REGSAM view, bool* failed = nullptr);
 
 // 0 or a Windows error code; no file is written on error.
 LONG ExportRegistryKey(HKEY hive, const std::wstring& keyPath, const std::wstring& outputPath, REGSAM view);

@@ -2,6 +2,7 @@
 
 #include "problems/DriverReportRules.h"
 #include "problems/InventoryRules.h"
+#include "problems/RegistryRules.h"
 #include "problems/SystemRules.h"
 
 namespace
@@ -28,6 +29,8 @@ FindingList JudgeScan(const ScanFacts& facts)
             Append(findings, UsbSupportFindings(*facts.inventory, *facts.driverFiles));
     }
     Append(findings, DriverReportFindings(facts.driverReport));
+    if (facts.registryExports)
+        Append(findings, RegistryExportFindings(*facts.registryExports));
     if (facts.os)
         Append(findings, DiskSpaceFindings(*facts.os));
     return findings;

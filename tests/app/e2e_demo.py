@@ -28,7 +28,8 @@ SECTION_ORDER = ["System", "Applications", "LogFiles", "OtherFiles", "Problems"]
 # missing, the Lite folder's library of the other machine type, the driver generation
 # without its dependency.
 DEMO_RULES = {"load test": "Load failed: 0000007E", "machine type": "the folder's programs for",
-              "driver test": "UsbDmx12.dll could not be loaded: its dependency WDAPI1200.DLL"}
+              "driver test": "UsbDmx12.dll could not be loaded: its dependency WDAPI1200.DLL",
+              "registry export": "were left out of"}
 # Programs directly in an installation folder whose log files the demo writes; the
 # program in a sub-folder (Convert.exe) and the other log are never taken.
 DEMO_LOGS = {"Velmora.log", "Viewer.log", "VelmoraLite.log", "Scenira.log"}

@@ -1,4 +1,5 @@
 #include "misc/Handles.h"
+#include "problems/RegistryRules.h"
 #include "problems/SaveRules.h"
 #include "problems/SystemRules.h"
 #include "report/Findings.h"
@@ -101,6 +102,39 @@ TEST_F(AttachmentCheck, OpensAsTheArchiveWriterDoes)
         ::CreateFileW(PathOf(L"a.log").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(locked);
     EXPECT_EQ(AttachmentOpenError(PathOf(L"a.log")), static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+}
+
+// A failed export is a problem, names left out a warning; an export that met nothing
+// is not among the outcomes at all.
+TEST(RegistryRules, FailedExportsAndNamesLeftOut)
+{
+    const struct
+    {
+        RegistryExportOutcome outcome;
+        const char* line; // none: no finding
+    } cases[] = {
+        {{L"LM_Orvo_64.reg", L"SOFTWARE\\Orvo\\6.x", true, 0},
+         "Problem (Registry): The key SOFTWARE\\Orvo\\6.x could not be exported to LM_Orvo_64.reg."},
+        {{L"CU_Orvo.reg", L"Software\\Orvo", false, 2},
+         "Warning (Registry): 2 name(s) below Software\\Orvo were left out of CU_Orvo.reg: a .reg file "
+         "cannot "
+         "hold them (the program's output names them)."},
+        {{L"CU_Orvo.reg", L"Software\\Orvo", true, 1},
+         "Problem (Registry): The key Software\\Orvo could not be exported to CU_Orvo.reg."},
+        {{L"CU_Orvo.reg", L"Software\\Orvo", false, 0}, nullptr},
+    };
+    for (const auto& c : cases)
+    {
+        const FindingList findings = RegistryExportFindings({c.outcome});
+        if (!c.line)
+        {
+            EXPECT_TRUE(findings.empty());
+            continue;
+        }
+        ASSERT_EQ(findings.size(), 1u) << c.line;
+        EXPECT_EQ(Narrow(FindingLine(findings[0])), c.line);
+    }
+    EXPECT_TRUE(RegistryExportFindings({}).empty());
 }
 
 } // namespace
