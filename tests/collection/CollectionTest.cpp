@@ -186,13 +186,4 @@ TEST_F(CollectionTest, ClearEmptiesEveryModelAndBothStagingFolders)
     EXPECT_TRUE(StagingFolders().empty());
 }
 
-TEST_F(CollectionTest, TheDriverReportIsFoundAmongTheOtherFiles)
-{
-    EXPECT_EQ(collection->DriverReportPath(), L"");
-    StageOtherFile(L"CU_Orvo.reg", "x");
-    EXPECT_EQ(collection->DriverReportPath(), L"");
-    const std::wstring report = StageOtherFile(L"Tarvik_UsbBox.txt", "\xFF\xFE");
-    EXPECT_EQ(collection->DriverReportPath(), report);
-}
-
 } // namespace
